@@ -1,0 +1,18 @@
+// The exported C interface: compiled-in service, platform HTTP client.
+#include "frame/access_token.h"
+#include "frame/service_config.h"
+#include "notify/push_note.h"
+#include "pushnote.h"
+
+extern "C" {
+
+PUSHNOTE_API unsigned char PUSHNOTE_CALL SetAccessToken(const char* token) noexcept {
+    return pushnote::SetAccessToken(token) ? 1 : 0;
+}
+
+PUSHNOTE_API int32_t PUSHNOTE_CALL PushNote(const char* message) noexcept {
+    return pushnote::PushNote(message, pushnote::config::kService,
+                              pushnote::http::PlatformClient());
+}
+
+}  // extern "C"

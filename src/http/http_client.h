@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+namespace pushnote::http {
+
+// An opaque handle of the platform's HTTP client; null means none.
+using Handle = void*;
+
+enum class ProxyMode {
+    System,  // the platform's configured proxy (the senders)
+    None,    // direct access (the URL fetch)
+};
+
+// The HTTP client operations the senders and the URL reader use, with the
+// contract of the platform client they stand for. Every handle is opened and
+// closed within one exported call, in reverse order of opening.
+class Client {
+public:
+    virtual ~Client() = default;
+
+    virtual Handle OpenSession(const char* agent, ProxyMode proxy) noexcept = 0;
+    // Makes no network traffic yet: a host that cannot be reached shows when sending.
+    virtual Handle Connect(Handle session, const char* host, std::uint16_t port) noexcept = 0;
+    // A TLS request with no cache in either direction and no automatic redirect.
+    virtual Handle OpenRequest(Handle connection, const char* verb, const char* path) noexcept = 0;
+    // True once the request is sent and the response head received.
+    virtual bool SendRequest(Handle request, const char* headers, std::uint32_t headersLength,
+                             const void* body, std::uint32_t bodyLength) noexcept = 0;
+    virtual bool QueryStatusCode(Handle request, std::uint32_t& status) noexcept = 0;
+    // Stores up to capacity body bytes; count is 0 at the end of the body and
+    // after a failed read.
+    virtual bool ReadFile(Handle handle, void* buffer, std::uint32_t capacity,
+                          std::uint32_t& count) noexcept = 0;
+    // Opens any URL the client accepts, without cache, ready to read its body.
+    virtual Handle OpenUrl(Handle session, const char* url) noexcept = 0;
+    virtual void CloseHandle(Handle handle) noexcept = 0;
+};
+
+// The platform's client, chosen by the build.
+Client& PlatformClient() noexcept;
+
+// The handles one exported call opens; closes those that are set on every
+// path: request (or URL), then connection, then session.
+struct HandleSlots {
+    explicit HandleSlots(Client& owner) noexcept : client(owner) {}
+    HandleSlots(const HandleSlots&) = delete;
+    HandleSlots& operator=(const HandleSlots&) = delete;
+    ~HandleSlots() {
+        for (Handle handle : {request, connection, session}) {
+            if (handle) client.CloseHandle(handle);
+        }
+    }
+
+    Client& client;
+    Handle session = nullptr;
+    Handle connection = nullptr;
+    Handle request = nullptr;
+};
+
+}  // namespace pushnote::http

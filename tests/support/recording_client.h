@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "http/http_client.h"
+
+namespace pushnote::testing {
+
+// A fake HTTP client that records every call and can fail any one of them,
+// to show which step a failure stops at and in what order handles close.
+class RecordingClient final : public http::Client {
+public:
+    enum class Step { Session, Connect, Request, Send, Status, Read, OpenUrl, None };
+
+    Step failAt = Step::None;
+    std::uint32_t status = 200;
+    std::string responseBody;
+    std::uint32_t readPieceSize = 4096;
+
+    std::vector<std::string> calls;
+    std::string sentHeaders;
+    std::string sentBody;
+    std::string agent;
+    http::ProxyMode proxy = http::ProxyMode::System;
+    std::string host;
+    std::uint16_t port = 0;
+    std::string url;
+
+    // The calls whose name starts with the given prefix, e.g. "Close".
+    std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
+    int OpenHandles() const { return openHandles_; }
+
+    http::Handle OpenSession(const char* agent, http::ProxyMode proxy) noexcept override;
+    http::Handle Connect(http::Handle session, const char* host,
+                         std::uint16_t port) noexcept override;
+    http::Handle OpenRequest(http::Handle connection, const char* verb,
+                             const char* path) noexcept override;
+    bool SendRequest(http::Handle request, const char* headers, std::uint32_t headersLength,
+                     const void* body, std::uint32_t bodyLength) noexcept override;
+    bool QueryStatusCode(http::Handle request, std::uint32_t& status) noexcept override;
+    bool ReadFile(http::Handle handle, void* buffer, std::uint32_t capacity,
+                  std::uint32_t& count) noexcept override;
+    http::Handle OpenUrl(http::Handle session, const char* url) noexcept override;
+    void CloseHandle(http::Handle handle) noexcept override;
+
+private:
+    http::Handle Open(const char* name);
+    char names_[5] = "scru";
+    std::size_t bodyOffset_ = 0;
+    int openHandles_ = 0;
+};
+
+}  // namespace pushnote::testing
