@@ -1,0 +1,262 @@
+#include "routes.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <openssl/ssl.h>
+
+namespace pushnote::stand_in {
+namespace {
+
+using namespace std::chrono_literals;
+using httplib::ContentReader;
+using httplib::DataSink;
+using httplib::Request;
+using httplib::Response;
+
+constexpr std::string_view kDigits = "0123456789";
+constexpr std::size_t kSliceSize = 16 * 1024;
+constexpr std::chrono::milliseconds kSilentLimit = 60s;
+constexpr const char* kNotFound = "<html>not found</html>";
+
+// Leaves the request unanswered until the client leaves (anything readable,
+// end of stream included) or the limit passes. Shutting the socket down then
+// makes the server's own answer fail, so none is sent.
+void HoldSilently(const Request& request) {
+    const int socket = SSL_get_fd(request.ssl);
+    pollfd watched{socket, POLLIN, 0};
+    poll(&watched, 1, static_cast<int>(kSilentLimit.count()));
+    shutdown(socket, SHUT_RDWR);
+}
+
+template <typename Number>
+std::optional<Number> ToNumber(std::string_view text) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint64_t> NumberParameter(const Request& request, const char* name) {
+    if (!request.has_param(name)) return std::nullopt;
+    return ToNumber<std::uint64_t>(request.get_param_value(name));
+}
+
+void BadRequest(Response& response, const std::string& why) {
+    response.status = 400;
+    response.set_content(why + "\n", "text/plain");
+}
+
+// Streams size bytes of the pattern repeated, without holding them all.
+void StreamPattern(Response& response, std::string pattern, std::uint64_t size) {
+    if (size == 0) {
+        response.set_content("", "text/plain");
+        return;
+    }
+    response.set_content_provider(
+        size, "text/plain",
+        [pattern = std::move(pattern)](std::size_t offset, std::size_t length, DataSink& sink) {
+            std::string slice;
+            slice.reserve(std::min(length, kSliceSize));
+            while (slice.size() < std::min(length, kSliceSize)) {
+                slice += pattern[(offset + slice.size()) % pattern.size()];
+            }
+            return sink.write(slice.data(), slice.size());
+        });
+}
+
+// "https://" plus the Host the client used, so a redirect stays on this listener.
+std::string SameServerUrl(const Request& request, std::string path) {
+    if (path.empty() || path.front() != '/') path.insert(0, "/");
+    return "https://" + request.get_header_value("Host") + path;
+}
+
+bool HasBody(int status) {
+    return status >= 200 && status != 204 && status != 304;
+}
+
+struct Directives {
+    int status = 200;
+    std::optional<std::uint64_t> bodyBytes;
+    std::chrono::milliseconds delay{0};
+    bool silent = false;
+};
+
+// Reads the directives after the first ';' of the bearer token.
+std::optional<Directives> ParseDirectives(const Request& request, std::string& error) {
+    Directives directives;
+    const std::string authorization = request.get_header_value("Authorization");
+    const std::size_t start = authorization.find(';');
+    if (start == std::string::npos) return directives;
+    std::string_view list = std::string_view(authorization).substr(start + 1);
+    while (!list.empty()) {
+        const std::size_t end = list.find(';');
+        const std::string_view item = list.substr(0, end);
+        list = end == std::string_view::npos ? std::string_view{} : list.substr(end + 1);
+        if (item.empty()) continue;
+        if (item == "silent") {
+            directives.silent = true;
+            continue;
+        }
+        const std::size_t equals = item.find('=');
+        const std::string_view key = item.substr(0, equals);
+        const auto value = ToNumber<std::uint64_t>(
+            equals == std::string_view::npos ? std::string_view{} : item.substr(equals + 1));
+        if (key == "status" && value && *value >= 100 && *value <= 999) {
+            directives.status = static_cast<int>(*value);
+        } else if (key == "body_bytes" && value) {
+            directives.bodyBytes = *value;
+        } else if (key == "delay_ms" && value) {
+            directives.delay = std::chrono::milliseconds(*value);
+        } else {
+            error = "unknown token directive: " + std::string(item);
+            return std::nullopt;
+        }
+    }
+    return directives;
+}
+
+// Reads the whole body. httplib would split a multipart body into parts and
+// keep none of its bytes, so its type is hidden from httplib while reading.
+// The request is the server's own non-const object, lent to the handler.
+std::optional<std::string> ReadBody(const Request& request, const ContentReader& reader) {
+    auto type = const_cast<Request&>(request).headers.equal_range("Content-Type").first;
+    const bool multipart = request.is_multipart_form_data();
+    const std::string original = multipart ? type->second : std::string();
+    if (multipart) type->second = "application/octet-stream";
+    std::string body;
+    const bool complete = reader([&body](const char* data, std::size_t size) {
+        body.append(data, size);
+        return true;
+    });
+    if (multipart) type->second = original;
+    if (!complete) return std::nullopt;
+    return body;
+}
+
+void AnswerNotify(const Request& request, Response& response) {
+    std::string error;
+    const std::optional<Directives> directives = ParseDirectives(request, error);
+    if (!directives) return BadRequest(response, error);
+    std::this_thread::sleep_for(directives->delay);
+    if (directives->silent) return HoldSilently(request);
+
+    response.status = directives->status;
+    if (directives->status >= 300 && directives->status < 400) {
+        response.set_header("Location", SameServerUrl(request, "/redirected"));
+    }
+    if (directives->bodyBytes) {
+        StreamPattern(response, std::string(kDigits), *directives->bodyBytes);
+    } else if (HasBody(directives->status)) {
+        response.set_content("ok", "text/plain");
+    }
+}
+
+void AnswerText(const Request& request, Response& response) {
+    const std::string text =
+        request.has_param("text") ? request.get_param_value("text") : std::string(kDigits);
+    const std::optional<std::uint64_t> bytes = NumberParameter(request, "bytes");
+    if (text.empty() || (request.has_param("bytes") && !bytes)) {
+        return BadRequest(response, "text needs a non-empty text= and a numeric bytes=");
+    }
+    StreamPattern(response, text, bytes.value_or(text.size()));
+}
+
+void AnswerPieces(const Request& request, Response& response) {
+    const auto bytes = NumberParameter(request, "bytes");
+    const auto pieces = NumberParameter(request, "pieces");
+    const auto pauseMs = NumberParameter(request, "pause_ms");
+    if (!bytes || !pieces || *pieces == 0 || !pauseMs) {
+        return BadRequest(response, "pieces needs bytes=N, pieces=K (K > 0) and pause_ms=M");
+    }
+    // Pieces of ceil(N / K) bytes, the last one shorter; one chunk each.
+    const std::uint64_t total = *bytes;
+    const std::uint64_t pieceSize = std::max<std::uint64_t>(1, (total + *pieces - 1) / *pieces);
+    const std::chrono::milliseconds pause(*pauseMs);
+    response.set_chunked_content_provider(
+        "text/plain", [total, pieceSize, pause](std::size_t offset, DataSink& sink) {
+            if (offset >= total) {
+                sink.done();
+                return true;
+            }
+            if (offset > 0) std::this_thread::sleep_for(pause);
+            std::string piece;
+            const std::uint64_t size = std::min<std::uint64_t>(pieceSize, total - offset);
+            for (std::uint64_t i = 0; i < size; ++i)
+                piece += kDigits[(offset + i) % kDigits.size()];
+            return sink.write(piece.data(), piece.size());
+        });
+}
+
+void AnswerStatus(const Request& request, Response& response) {
+    response.status = std::stoi(request.matches[1]);
+    if (HasBody(response.status)) {
+        response.set_content(response.status == 404
+                                 ? std::string(kNotFound)
+                                 : "<html>status " + std::to_string(response.status) + "</html>",
+                             "text/html");
+    }
+}
+
+void AnswerRedirect(const Request& request, Response& response) {
+    if (!request.has_param("to")) return BadRequest(response, "redirect needs to=PATH");
+    response.status = 302;
+    response.set_header("Location", SameServerUrl(request, request.get_param_value("to")));
+    response.set_content("<html>moved</html>", "text/html");
+}
+
+void AnswerNotFound(const Request&, Response& response) {
+    response.status = 404;
+    response.set_content(kNotFound, "text/html");
+}
+
+}  // namespace
+
+void InstallRoutes(httplib::Server& server, Recorder& recorder) {
+    // Each handler records first: a test reads the record as soon as its call returns.
+    const auto get = [&server, &recorder](const char* pattern, auto answer) {
+        server.Get(pattern, [&recorder, answer](const Request& request, Response& response) {
+            recorder.Record(request, request.body);
+            answer(request, response);
+        });
+    };
+    const auto withBody = [&recorder](auto answer) {
+        return [&recorder, answer](const Request& request, Response& response,
+                                   const ContentReader& reader) {
+            const std::optional<std::string> body = ReadBody(request, reader);
+            if (!body) return;  // the client left mid-body: nothing was received
+            recorder.Record(request, *body);
+            answer(request, response);
+        };
+    };
+
+    server.Post("/api/notify", withBody(AnswerNotify));
+    get("/text", AnswerText);
+    get(R"(/status/(\d{3}))", AnswerStatus);
+    get("/redirect", AnswerRedirect);
+    get("/pieces", AnswerPieces);
+    get("/agent", [](const Request& request, Response& response) {
+        response.set_content(request.get_header_value("User-Agent"), "text/plain");
+    });
+    get("/silent", [](const Request& request, Response&) { HoldSilently(request); });
+
+    get(".*", AnswerNotFound);
+    server.Options(".*", [&recorder](const Request& request, Response& response) {
+        recorder.Record(request, request.body);
+        AnswerNotFound(request, response);
+    });
+    server.Post(".*", withBody(AnswerNotFound));
+    server.Put(".*", withBody(AnswerNotFound));
+    server.Patch(".*", withBody(AnswerNotFound));
+    server.Delete(".*", withBody(AnswerNotFound));
+}
+
+}  // namespace pushnote::stand_in
