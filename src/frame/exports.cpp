@@ -1,10 +1,16 @@
 // The exported C interface: compiled-in service, platform HTTP client.
+#include "fetch/http_read_file.h"
 #include "frame/access_token.h"
 #include "frame/service_config.h"
 #include "notify/push_note.h"
 #include "pushnote.h"
 
 extern "C" {
+
+PUSHNOTE_API int32_t PUSHNOTE_CALL HttpReadFile(const char* url, char* buffer,
+                                                int32_t size) noexcept {
+    return pushnote::HttpReadFile(url, buffer, size, pushnote::http::PlatformClient());
+}
 
 PUSHNOTE_API unsigned char PUSHNOTE_CALL SetAccessToken(const char* token) noexcept {
     return pushnote::SetAccessToken(token) ? 1 : 0;

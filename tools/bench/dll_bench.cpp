@@ -28,9 +28,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dll_bench: PushNote.dll not found\n");
         return 1;
     }
-    auto setAccessToken =
-        reinterpret_cast<SetAccessTokenFunction>(GetProcAddress(library, "SetAccessToken"));
-    auto pushNote = reinterpret_cast<PushNoteFunction>(GetProcAddress(library, "PushNote"));
+    auto setAccessToken = reinterpret_cast<SetAccessTokenFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "SetAccessToken")));
+    auto pushNote = reinterpret_cast<PushNoteFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "PushNote")));
     if (!setAccessToken || !pushNote || !setAccessToken("bench-token")) return 1;
 
     double start = Now();

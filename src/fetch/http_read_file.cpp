@@ -1,0 +1,77 @@
+#include "fetch/http_read_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "frame/memory.h"
+
+namespace pushnote {
+namespace {
+
+constexpr std::size_t kUrlCopySize = kMaxUrlLength + 1;
+constexpr std::uint32_t kReadSize = 1024;
+
+// The caller's text as the pieces of the body arrive: kept zero-terminated,
+// never longer than room bytes, and ended for good by a zero byte in the body.
+class GatheredText {
+  public:
+    GatheredText(char* buffer, std::uint32_t room) noexcept : buffer_(buffer), room_(room) {
+        buffer_[0] = '\0';
+    }
+
+    // piece is zero-terminated after its count bytes.
+    void Append(const char* piece, std::uint32_t count) noexcept {
+        if (ended_) return;
+        const std::size_t pieceLength = std::strlen(piece);
+        ended_ = pieceLength < count;
+        const std::size_t taken = std::min(pieceLength, room_ - length_);
+        std::memcpy(buffer_ + length_, piece, taken);
+        length_ += taken;
+        buffer_[length_] = '\0';
+    }
+
+  private:
+    char* buffer_;
+    std::size_t room_;
+    std::size_t length_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+ResultCode HttpReadFile(const char* url, char* buffer, std::int32_t size,
+                        http::Client& client) noexcept {
+    // No room even for the terminator: nothing may be written.
+    if (!buffer || size == 0) return -20;
+    GatheredText text(buffer, static_cast<std::uint32_t>(size) - 1);
+
+    if (!url) url = "";
+    if (std::strlen(url) > kMaxUrlLength) return -20;
+
+    // Declared before the handles, so that they are released after the
+    // handles close.
+    Buffer urlCopy = Buffer::Obtain(kUrlCopySize);
+    if (!urlCopy) return -30;
+    Buffer readBuffer = Buffer::Obtain(kReadSize + 1);
+    if (!readBuffer) return -30;
+    std::strcpy(urlCopy.data(), url);
+
+    http::HandleSlots handles(client);
+    handles.session = client.OpenSession(kReaderAgent, http::ProxyMode::None);
+    if (!handles.session) return 0;
+    handles.request = client.OpenUrl(handles.session, urlCopy.data());
+    if (!handles.request) return 0;
+
+    // Read to the end of the body even when the text is full, so that the
+    // exchange ends cleanly; a failed read ends it too.
+    for (;;) {
+        std::uint32_t count = 0;
+        if (!client.ReadFile(handles.request, readBuffer.data(), kReadSize, count) || count == 0) {
+            return 0;
+        }
+        readBuffer.data()[count] = '\0';
+        text.Append(readBuffer.data(), count);
+    }
+}
+
+}  // namespace pushnote
