@@ -3,6 +3,7 @@
 #include "frame/access_token.h"
 #include "frame/service_config.h"
 #include "notify/push_note.h"
+#include "notify/push_note_with_image.h"
 #include "pushnote.h"
 
 extern "C" {
@@ -19,6 +20,12 @@ PUSHNOTE_API unsigned char PUSHNOTE_CALL SetAccessToken(const char* token) noexc
 PUSHNOTE_API int32_t PUSHNOTE_CALL PushNote(const char* message) noexcept {
     return pushnote::PushNote(message, pushnote::config::kService,
                               pushnote::http::PlatformClient());
+}
+
+PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteWithImage(const char* message,
+                                                     const char* imagePath) noexcept {
+    return pushnote::PushNoteWithImage(message, imagePath, pushnote::config::kService,
+                                       pushnote::http::PlatformClient());
 }
 
 }  // extern "C"

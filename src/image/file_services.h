@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The platform's file calls that image preparation needs, one file per
+// platform behind this header. Paths are zero-terminated ANSI text.
+namespace pushnote::files {
+
+// A file opened for reading that no other opener may read or write while it
+// is open (where the platform has share modes; POSIX has none). Closed when
+// destroyed.
+class ExclusiveReader {
+  public:
+    ExclusiveReader() = default;
+    // Empty when the file cannot be opened or is no regular file.
+    static ExclusiveReader Open(const char* path) noexcept;
+
+    ExclusiveReader(ExclusiveReader&& other) noexcept;
+    ExclusiveReader& operator=(ExclusiveReader&& other) noexcept;
+    ExclusiveReader(const ExclusiveReader&) = delete;
+    ExclusiveReader& operator=(const ExclusiveReader&) = delete;
+    ~ExclusiveReader() { Close(); }
+
+    explicit operator bool() const noexcept { return handle_ != kNoFile; }
+    bool QuerySize(std::uint64_t& size) const noexcept;
+    // Reads exactly count bytes; false when a read fails or the file ends first.
+    bool ReadExactly(char* destination, std::size_t count) noexcept;
+    void Close() noexcept;
+
+  private:
+    // A HANDLE on Windows, a descriptor on POSIX; both use -1 for none.
+    static constexpr std::intptr_t kNoFile = -1;
+    explicit ExclusiveReader(std::intptr_t handle) noexcept : handle_(handle) {}
+    std::intptr_t handle_ = kNoFile;
+};
+
+// Creates a new empty file with a unique name in the folder of target and
+// writes its path to tempPath (capacity bytes), so that a file can be written
+// whole before it takes target's place. False when none could be created.
+bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capacity) noexcept;
+
+// Writes size bytes as the whole content of path, creating or truncating it,
+// and flushes them to the disk. False on any failure.
+bool WriteWholeFile(const char* path, const void* data, std::size_t size) noexcept;
+
+// Renames source to target in the same folder, replacing any file at target.
+bool MoveFileReplacing(const char* source, const char* target) noexcept;
+
+bool RemoveFile(const char* path) noexcept;
+
+}  // namespace pushnote::files

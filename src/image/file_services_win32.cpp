@@ -1,0 +1,111 @@
+// Windows kernel file calls.
+#include <windows.h>
+
+#include <cstring>
+#include <utility>
+
+#include "image/file_services.h"
+
+namespace pushnote::files {
+namespace {
+
+// ReadFile and WriteFile take 32-bit counts; larger transfers go in pieces.
+constexpr std::size_t kMaxTransfer = 1u << 30;
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// The folder of path as GetTempFileNameA wants it: "." for a bare name, and
+// "C:." for a name relative to a drive's current folder.
+bool CopyFolder(const char* path, char* folder, std::size_t capacity) {
+    std::size_t length = 0;
+    for (std::size_t i = 0; path[i]; ++i) {
+        if (path[i] == '\\' || path[i] == '/' || path[i] == ':') length = i + 1;
+    }
+    const bool needsDot = length == 0 || path[length - 1] == ':';
+    if (length + (needsDot ? 2 : 1) > capacity) return false;
+    std::memcpy(folder, path, length);
+    if (needsDot) folder[length++] = '.';
+    folder[length] = '\0';
+    return true;
+}
+
+}  // namespace
+
+ExclusiveReader ExclusiveReader::Open(const char* path) noexcept {
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ExclusiveReader();
+    return ExclusiveReader(reinterpret_cast<std::intptr_t>(file));
+}
+
+ExclusiveReader::ExclusiveReader(ExclusiveReader&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoFile)) {}
+
+ExclusiveReader& ExclusiveReader::operator=(ExclusiveReader&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kNoFile);
+    }
+    return *this;
+}
+
+bool ExclusiveReader::QuerySize(std::uint64_t& size) const noexcept {
+    DWORD high = 0;
+    const DWORD low = GetFileSize(AsHandle(handle_), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+    size = (static_cast<std::uint64_t>(high) << 32) | low;
+    return true;
+}
+
+bool ExclusiveReader::ReadExactly(char* destination, std::size_t count) noexcept {
+    while (count > 0) {
+        const DWORD piece = static_cast<DWORD>(count < kMaxTransfer ? count : kMaxTransfer);
+        DWORD got = 0;
+        if (!::ReadFile(AsHandle(handle_), destination, piece, &got, nullptr) || got == 0) {
+            return false;
+        }
+        destination += got;
+        count -= got;
+    }
+    return true;
+}
+
+void ExclusiveReader::Close() noexcept {
+    if (handle_ != kNoFile) CloseHandle(AsHandle(std::exchange(handle_, kNoFile)));
+}
+
+bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capacity) noexcept {
+    char folder[MAX_PATH];
+    if (capacity < MAX_PATH || !CopyFolder(target, folder, sizeof folder)) return false;
+    // Creates the file under a name no other caller gets.
+    return GetTempFileNameA(folder, "pn", 0, tempPath) != 0;
+}
+
+bool WriteWholeFile(const char* path, const void* data, std::size_t size) noexcept {
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const char* bytes = static_cast<const char*>(data);
+    bool written = true;
+    while (written && size > 0) {
+        const DWORD piece = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+        DWORD put = 0;
+        written = WriteFile(file, bytes, piece, &put, nullptr) && put == piece;
+        bytes += piece;
+        size -= piece;
+    }
+    written = written && FlushFileBuffers(file);
+    return CloseHandle(file) && written;
+}
+
+bool MoveFileReplacing(const char* source, const char* target) noexcept {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFile(const char* path) noexcept {
+    return DeleteFileA(path) != 0;
+}
+
+}  // namespace pushnote::files

@@ -1,0 +1,59 @@
+#include "notify/message_part.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "notify/multipart_format.h"
+#include "text/convert_to_utf8.h"
+
+namespace pushnote {
+namespace {
+
+constexpr std::size_t kScratchSize = 4096;
+constexpr const char* kMessageDisposition =
+    "Content-Disposition: form-data; name=\"message\"\r\n\r\n";
+
+}  // namespace
+
+Buffer BuildMessagePart(const char* message, const char* delimiter, std::size_t& length,
+                        ResultCode& error) noexcept {
+    length = 0;
+    error = 0;
+    Buffer scratch = Buffer::Obtain(kScratchSize);
+    if (!scratch) {
+        error = -30;
+        return {};
+    }
+    const std::size_t prefixLength = std::strlen(delimiter) + std::strlen(multipart::kLineBreak) +
+                                     std::strlen(kMessageDisposition);
+    const std::size_t reserved = prefixLength + std::strlen(multipart::kLineBreak) + 1;
+    if (reserved > kScratchSize || std::strlen(message) > kScratchSize - reserved) {
+        error = -20;
+        return {};
+    }
+    char* text = scratch.data();
+    std::strcpy(text, delimiter);
+    std::strcat(text, multipart::kLineBreak);
+    std::strcat(text, kMessageDisposition);
+    std::strcat(text, message);
+    std::strcat(text, multipart::kLineBreak);
+
+    // The part is sized from its UTF-8 measure: a message within its ANSI
+    // limit may grow past 4096 bytes once converted.
+    try {
+        std::int32_t measured = 0;
+        ConvertToUtf8(text, nullptr, measured);
+        Buffer part = Buffer::ObtainZeroed(static_cast<std::size_t>(measured));
+        if (!part) Raise(-30);
+        std::int32_t converted = 0;
+        ConvertToUtf8(text, part.data(), converted);
+        length = static_cast<std::size_t>(converted);
+        return part;
+    } catch (const Failure& failure) {
+        // ConvertToUtf8 raises when its scratch memory is short.
+        error = failure.code;
+        return {};
+    }
+}
+
+}  // namespace pushnote
