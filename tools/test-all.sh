@@ -14,6 +14,8 @@ build linux
 ctest --preset linux
 build linux-asan
 ctest --preset linux-asan
+# Image type detection and the multipart builders under libFuzzer, bounded.
+tests/fuzz/run_fuzz.sh 30
 
 build windows
 if tools/can-run-32-bit.sh; then
