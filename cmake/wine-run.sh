@@ -13,4 +13,13 @@ else
     export WINEARCH=win32
     loader=/usr/lib/wine/wine
 fi
-exec "$loader" "$program" "$@"
+
+# Wine's server and helper processes outlive a program by seconds and hold
+# the output it was given open, which keeps a caller that reads that output
+# (CTest) waiting for them. So the program writes to a file, passed on after.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+"$loader" "$program" "$@" >"$output" 2>&1 || status=$?
+cat "$output"
+exit "$status"

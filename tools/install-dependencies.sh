@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ pkg-config openssl curl file
+    cmake make g++ pkg-config openssl curl file dpkg-dev
     libcurl4-openssl-dev libssl-dev libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev
     libcpp-httplib-dev libcli11-dev googletest libgtest-dev
     clang libclang-rt-14-dev

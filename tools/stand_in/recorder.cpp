@@ -43,8 +43,11 @@ std::uint64_t LastNumber(const fs::path& directory) {
 
 // Writes beside the target, then renames, so a reader never sees a partial file.
 void WriteFile(const fs::path& path, std::string_view content) {
+    std::string partialName = ".";
+    partialName += path.filename().string();
+    partialName += ".partial";
     fs::path partial = path;
-    partial.replace_filename("." + path.filename().string() + ".partial");
+    partial.replace_filename(partialName);
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
