@@ -35,19 +35,19 @@ extern "C" {
 /* Result codes: 0 is success, every failure has its own negative value. */
 enum {
     PUSHNOTE_OK = 0,
-    PUSHNOTE_ERROR_SESSION = -1,         /* the internet session cannot be opened */
-    PUSHNOTE_ERROR_CONNECT = -2,         /* the connection to the service host cannot be made */
-    PUSHNOTE_ERROR_REQUEST = -3,         /* the POST request cannot be created */
-    PUSHNOTE_ERROR_SEND = -4,            /* the request cannot be sent (also: untrusted certificate) */
-    PUSHNOTE_ERROR_STATUS_READ = -5,     /* the response status cannot be read */
-    PUSHNOTE_ERROR_STATUS = -6,          /* the service answered with a status other than 200 */
-    PUSHNOTE_ERROR_RESPONSE_READ = -7,   /* reading the response body failed */
-    PUSHNOTE_ERROR_NO_TOKEN = -10,       /* no access token is set */
-    PUSHNOTE_ERROR_TOO_LONG = -20,       /* a text argument is too long for its buffer */
-    PUSHNOTE_ERROR_NO_MEMORY = -30,      /* memory cannot be obtained (or the image file is empty) */
+    PUSHNOTE_ERROR_SESSION = -1,     /* the internet session cannot be opened */
+    PUSHNOTE_ERROR_CONNECT = -2,     /* the connection to the service host cannot be made */
+    PUSHNOTE_ERROR_REQUEST = -3,     /* the POST request cannot be created */
+    PUSHNOTE_ERROR_SEND = -4,        /* the request cannot be sent (also: untrusted certificate) */
+    PUSHNOTE_ERROR_STATUS_READ = -5, /* the response status cannot be read */
+    PUSHNOTE_ERROR_STATUS = -6,      /* the service answered with a status other than 200 */
+    PUSHNOTE_ERROR_RESPONSE_READ = -7, /* reading the response body failed */
+    PUSHNOTE_ERROR_NO_TOKEN = -10,     /* no access token is set */
+    PUSHNOTE_ERROR_TOO_LONG = -20,     /* a text argument is too long for its buffer */
+    PUSHNOTE_ERROR_NO_MEMORY = -30,    /* memory cannot be obtained (or the image file is empty) */
     PUSHNOTE_ERROR_IMAGE_TOO_LARGE = -40, /* the image file is 4 GiB or larger */
-    PUSHNOTE_ERROR_IMAGE_FILE = -50,     /* the image cannot be opened, read in full, or converted */
-    PUSHNOTE_ERROR_IMAGE_TYPE = -60      /* the image type is not JPEG, JPG, PNG or GIF */
+    PUSHNOTE_ERROR_IMAGE_FILE = -50, /* the image cannot be opened, read in full, or converted */
+    PUSHNOTE_ERROR_IMAGE_TYPE = -60  /* the image type is not JPEG, JPG, PNG or GIF */
 };
 
 /*
@@ -56,7 +56,8 @@ enum {
  * Network failures give 0 and the empty text. url longer than 1023 bytes,
  * size 0 or a null buffer: -20. Memory: -30. Export ordinal 1.
  */
-PUSHNOTE_API int32_t PUSHNOTE_CALL HttpReadFile(const char* url, char* buffer, int32_t size) PUSHNOTE_NOEXCEPT;
+PUSHNOTE_API int32_t PUSHNOTE_CALL HttpReadFile(const char* url, char* buffer,
+                                                int32_t size) PUSHNOTE_NOEXCEPT;
 
 /*
  * Stores the bearer token for the senders. Returns 1, or 0 and keeps the
@@ -79,7 +80,8 @@ PUSHNOTE_API int32_t PUSHNOTE_CALL PushNote(const char* message) PUSHNOTE_NOEXCE
  * stays on disk. Message limit: 3999 bytes. Codes: 0, -1 to -7, -10, -20,
  * -30, -40, -50, -60. Export ordinal 4.
  */
-PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteWithImage(const char* message, const char* imagePath) PUSHNOTE_NOEXCEPT;
+PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteWithImage(const char* message,
+                                                     const char* imagePath) PUSHNOTE_NOEXCEPT;
 
 #ifdef __cplusplus
 }

@@ -14,7 +14,7 @@ constexpr std::uint32_t kReadSize = 1024;
 // The caller's text as the pieces of the body arrive: kept zero-terminated,
 // never longer than room bytes, and ended for good by a zero byte in the body.
 class GatheredText {
-  public:
+public:
     GatheredText(char* buffer, std::uint32_t room) noexcept : buffer_(buffer), room_(room) {
         buffer_[0] = '\0';
     }
@@ -30,7 +30,7 @@ class GatheredText {
         buffer_[length_] = '\0';
     }
 
-  private:
+private:
     char* buffer_;
     std::size_t room_;
     std::size_t length_ = 0;

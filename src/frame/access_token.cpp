@@ -7,7 +7,9 @@ namespace {
 
 char g_accessToken[kMaxAccessTokenLength + 1] = {};
 
-bool IsControlByte(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
+bool IsControlByte(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F;
+}
 
 }  // namespace
 
@@ -22,6 +24,8 @@ bool SetAccessToken(const char* token) noexcept {
     return true;
 }
 
-const char* AccessToken() noexcept { return g_accessToken; }
+const char* AccessToken() noexcept {
+    return g_accessToken;
+}
 
 }  // namespace pushnote

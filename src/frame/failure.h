@@ -12,7 +12,9 @@ struct Failure {
     ResultCode code;
 };
 
-[[noreturn]] inline void Raise(ResultCode code) { throw Failure{code}; }
+[[noreturn]] inline void Raise(ResultCode code) {
+    throw Failure{code};
+}
 
 // Runs a sender body and turns a raised failure into its result code.
 template <typename Body>

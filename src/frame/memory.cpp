@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/failure.h"
+
 namespace pushnote {
 namespace {
 
@@ -24,7 +26,9 @@ void ReleaseMemory(void* block) noexcept {
     }
 }
 
-void SetMemoryHooks(const MemoryHooks& hooks) noexcept { g_hooks = hooks; }
+void SetMemoryHooks(const MemoryHooks& hooks) noexcept {
+    g_hooks = hooks;
+}
 
 Buffer Buffer::Obtain(std::size_t size) noexcept {
     auto* data = static_cast<char*>(ObtainMemory(size));
@@ -50,6 +54,12 @@ void Buffer::Release() noexcept {
     ReleaseMemory(data_);
     data_ = nullptr;
     size_ = 0;
+}
+
+Buffer ObtainOrRaise(std::size_t size) {
+    Buffer buffer = Buffer::Obtain(size);
+    if (!buffer) Raise(-30);
+    return buffer;
 }
 
 }  // namespace pushnote

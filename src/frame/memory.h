@@ -43,4 +43,7 @@ private:
     std::size_t size_ = 0;
 };
 
+// For the senders: a buffer of size bytes, or the raised failure -30.
+Buffer ObtainOrRaise(std::size_t size);
+
 }  // namespace pushnote

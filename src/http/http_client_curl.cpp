@@ -251,7 +251,9 @@ Object* As(Handle handle) noexcept {
     return dynamic_cast<Object*>(static_cast<HandleObject*>(handle));
 }
 
-Handle ToHandle(HandleObject* object) noexcept { return object; }
+Handle ToHandle(HandleObject* object) noexcept {
+    return object;
+}
 
 // Splits a CRLF-separated header text into lines for libcurl.
 bool AddHeaderLines(Transfer& transfer, const char* headers, std::uint32_t length) {

@@ -16,7 +16,9 @@ constexpr DWORD kNotifyRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CA
                                       INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 constexpr DWORD kUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 
-HINTERNET AsInternet(Handle handle) { return static_cast<HINTERNET>(handle); }
+HINTERNET AsInternet(Handle handle) {
+    return static_cast<HINTERNET>(handle);
+}
 
 // Bounds connect, send and receive. Set on every handle: some WinINet
 // implementations ignore what is set on the session alone.

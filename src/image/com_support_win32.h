@@ -10,7 +10,7 @@ namespace pushnote::image {
 // the other threading mode (RPC_E_CHANGED_MODE) keeps its apartment, which
 // serves us as well; only a successful initialisation of ours is undone.
 class ComApartment {
-  public:
+public:
     ComApartment() noexcept : result_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
     ~ComApartment() {
         if (SUCCEEDED(result_)) CoUninitialize();
@@ -22,14 +22,14 @@ class ComApartment {
         return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE;
     }
 
-  private:
+private:
     HRESULT result_;
 };
 
 // Owns one reference to a COM object.
 template <typename Interface>
 class ComPtr {
-  public:
+public:
     ComPtr() = default;
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
@@ -47,7 +47,7 @@ class ComPtr {
     }
     void** ReceiveVoid() noexcept { return reinterpret_cast<void**>(Receive()); }
 
-  private:
+private:
     Interface* object_ = nullptr;
 };
 

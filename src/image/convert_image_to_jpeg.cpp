@@ -25,7 +25,7 @@ bool ComposeJpegPath(const char* source, WorkingPath& destination) {
 
 // A file that is removed when it goes out of scope, unless it was moved away.
 class TempFile {
-  public:
+public:
     explicit TempFile(const char* besidePath) noexcept
         : created_(files::CreateTempFileBeside(besidePath, path_, sizeof path_)) {}
     ~TempFile() {
@@ -42,7 +42,7 @@ class TempFile {
         return true;
     }
 
-  private:
+private:
     char path_[kTempPathSize] = {};
     bool created_;
 };

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 // The platform's file calls that image preparation needs, one file per
 // platform behind this header. Paths are zero-terminated ANSI text.
@@ -11,13 +12,20 @@ namespace pushnote::files {
 // is open (where the platform has share modes; POSIX has none). Closed when
 // destroyed.
 class ExclusiveReader {
-  public:
+public:
     ExclusiveReader() = default;
     // Empty when the file cannot be opened or is no regular file.
     static ExclusiveReader Open(const char* path) noexcept;
 
-    ExclusiveReader(ExclusiveReader&& other) noexcept;
-    ExclusiveReader& operator=(ExclusiveReader&& other) noexcept;
+    ExclusiveReader(ExclusiveReader&& other) noexcept
+        : handle_(std::exchange(other.handle_, kNoFile)) {}
+    ExclusiveReader& operator=(ExclusiveReader&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = std::exchange(other.handle_, kNoFile);
+        }
+        return *this;
+    }
     ExclusiveReader(const ExclusiveReader&) = delete;
     ExclusiveReader& operator=(const ExclusiveReader&) = delete;
     ~ExclusiveReader() { Close(); }
@@ -28,7 +36,7 @@ class ExclusiveReader {
     bool ReadExactly(char* destination, std::size_t count) noexcept;
     void Close() noexcept;
 
-  private:
+private:
     // A HANDLE on Windows, a descriptor on POSIX; both use -1 for none.
     static constexpr std::intptr_t kNoFile = -1;
     explicit ExclusiveReader(std::intptr_t handle) noexcept : handle_(handle) {}

@@ -50,17 +50,6 @@ ExclusiveReader ExclusiveReader::Open(const char* path) noexcept {
     return reader;
 }
 
-ExclusiveReader::ExclusiveReader(ExclusiveReader&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoFile)) {}
-
-ExclusiveReader& ExclusiveReader::operator=(ExclusiveReader&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kNoFile);
-    }
-    return *this;
-}
-
 bool ExclusiveReader::QuerySize(std::uint64_t& size) const noexcept {
     struct stat status {};
     if (fstat(AsDescriptor(handle_), &status) != 0 || status.st_size < 0) return false;

@@ -40,17 +40,6 @@ ExclusiveReader ExclusiveReader::Open(const char* path) noexcept {
     return ExclusiveReader(reinterpret_cast<std::intptr_t>(file));
 }
 
-ExclusiveReader::ExclusiveReader(ExclusiveReader&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoFile)) {}
-
-ExclusiveReader& ExclusiveReader::operator=(ExclusiveReader&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kNoFile);
-    }
-    return *this;
-}
-
 bool ExclusiveReader::QuerySize(std::uint64_t& size) const noexcept {
     DWORD high = 0;
     const DWORD low = GetFileSize(AsHandle(handle_), &high);

@@ -11,7 +11,7 @@ namespace pushnote {
 // are read only once the caller has their final place, so a large image is
 // held in memory once.
 class ImageFile {
-  public:
+public:
     ImageFile() = default;
 
     explicit operator bool() const noexcept { return static_cast<bool>(reader_); }
@@ -25,7 +25,7 @@ class ImageFile {
     // False when a read fails or the file is shorter than measured.
     bool ReadWholeInto(char* destination) noexcept;
 
-  private:
+private:
     friend ImageFile LoadImageFile(const char* path, ResultCode& error) noexcept;
 
     files::ExclusiveReader reader_;

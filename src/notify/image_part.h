@@ -15,7 +15,7 @@ namespace pushnote {
 // delimiter, "--" and a line break). The image bytes go from the file straight
 // into their place in the body.
 class ImagePart {
-  public:
+public:
     ImagePart() = default;
 
     explicit operator bool() const noexcept { return static_cast<bool>(head_); }
@@ -25,7 +25,7 @@ class ImagePart {
     // image file. -50 when the file cannot be read in full, else 0.
     ResultCode WriteTo(char* destination) noexcept;
 
-  private:
+private:
     friend ImagePart BuildImagePart(const char* imagePath, const char* delimiter, ResultCode& error,
                                     WorkingPath& workingPath) noexcept;
 

@@ -16,12 +16,6 @@ constexpr const char* kFormHeaders =
     "Content-Type: application/x-www-form-urlencoded\r\nAuthorization: Bearer ";
 constexpr const char* kFormField = "message=";
 
-Buffer ObtainOrRaise(std::size_t size) {
-    Buffer buffer = Buffer::Obtain(size);
-    if (!buffer) Raise(-30);
-    return buffer;
-}
-
 }  // namespace
 
 ResultCode PushNote(const char* message, const ServiceEndpoint& service,

@@ -22,12 +22,6 @@ constexpr const char* kContentType = "Content-Type: multipart/form-data; boundar
 // The HTTP client takes the body length as 32 bits (no more than size_t holds).
 constexpr std::uint64_t kMaxBodyLength = UINT32_MAX;
 
-Buffer ObtainOrRaise(std::size_t size) {
-    Buffer buffer = Buffer::Obtain(size);
-    if (!buffer) Raise(-30);
-    return buffer;
-}
-
 // Token, exact body length and boundary, ending with an empty line. The
 // token is at most 256 bytes, so the text fits its buffer with room to spare.
 void WriteHeaders(char* text, std::uint64_t bodyLength) {

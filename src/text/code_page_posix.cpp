@@ -87,8 +87,7 @@ int AnsiToWide(const char* source, char16_t* destination, int capacity) noexcept
         char16_t chunk[256];
         char* output = reinterpret_cast<char*>(chunk);
         std::size_t outputLeft = sizeof chunk;
-        const std::size_t status =
-            iconv(converter.get(), &input, &inputLeft, &output, &outputLeft);
+        const std::size_t status = iconv(converter.get(), &input, &inputLeft, &output, &outputLeft);
         const auto produced = static_cast<int>((sizeof chunk - outputLeft) / sizeof(char16_t));
         for (int i = 0; i < produced; ++i) sink.Put(chunk[i]);
         if (status == static_cast<std::size_t>(-1) && errno != E2BIG) {

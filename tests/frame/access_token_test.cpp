@@ -31,8 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TokenCase{"high_bytes", "t\xE9\xFF", true},
                       TokenCase{"carriage_return", "abc\rX-Injected: 1", false},
                       TokenCase{"line_feed", "abc\nX-Injected: 1", false},
-                      TokenCase{"tab", "a\tb", false},
-                      TokenCase{"delete", "a\x7F", false},
+                      TokenCase{"tab", "a\tb", false}, TokenCase{"delete", "a\x7F", false},
                       TokenCase{"unit_separator", "a\x1F", false}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -7,7 +7,9 @@
 namespace pushnote {
 namespace {
 
-TEST(Buffer, ZeroBytesCountsAsFailure) { EXPECT_FALSE(Buffer::Obtain(0)); }
+TEST(Buffer, ZeroBytesCountsAsFailure) {
+    EXPECT_FALSE(Buffer::Obtain(0));
+}
 
 TEST(Buffer, ObtainZeroedFillsWithZeros) {
     Buffer buffer = Buffer::ObtainZeroed(64);

@@ -43,7 +43,7 @@ std::string QuadrantsGif(bool interlaced = false) {
 }
 
 class ConvertImageToJpegTest : public ::testing::Test {
-  protected:
+protected:
     ScratchFolder folder;
     WorkingPath destination;
 };

@@ -34,7 +34,7 @@ void PutColourTable(std::string& out, const std::vector<Rgb>& colours) {
 }
 
 class CodeWriter {
-  public:
+public:
     void Put(unsigned code) {
         pending_ |= code << pendingBits_;
         pendingBits_ += kCodeBits;
@@ -56,7 +56,7 @@ class CodeWriter {
         return blocks + '\0';
     }
 
-  private:
+private:
     std::string bytes_;
     unsigned pending_ = 0;
     int pendingBits_ = 0;

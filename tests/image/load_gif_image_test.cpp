@@ -48,7 +48,7 @@ template <typename Expected>
 }
 
 class LoadGifImageTest : public ::testing::Test {
-  protected:
+protected:
     LoadedImage Load(const GifPicture& picture) {
         return LoadGifImage(folder.Write("picture.gif", EncodeGif(picture)).c_str());
     }

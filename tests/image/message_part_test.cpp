@@ -44,7 +44,7 @@ std::vector<MessageCase> Cases() {
 }
 
 class BuildMessagePartTest : public ::testing::TestWithParam<MessageCase> {
-  protected:
+protected:
     void SetUp() override { testing::UseTestCodePage(); }
 };
 

@@ -42,7 +42,7 @@ std::string SmallGif() {
 }
 
 class PushNoteWithImageTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         testing::UseTestCodePage();
         ASSERT_TRUE(SetAccessToken("token-123"));

@@ -8,7 +8,7 @@ namespace pushnote::testing {
 
 // A fresh, empty folder for one test, removed with everything in it.
 class ScratchFolder {
-  public:
+public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -21,7 +21,7 @@ class ScratchFolder {
     // The names of all entries, hidden ones included.
     std::set<std::string> Names() const;
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

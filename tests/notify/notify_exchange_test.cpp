@@ -44,17 +44,17 @@ const std::vector<std::string> kAll = {"Close request", "Close connection", "Clo
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, NotifyExchangeStep,
-    ::testing::Values(
-        StepCase{"success", Step::None, 200, 0, kAll},
-        StepCase{"session", Step::Session, 200, -1, {}},
-        StepCase{"connect", Step::Connect, 200, -2, {"Close session"}},
-        StepCase{"request", Step::Request, 200, -3, {"Close connection", "Close session"}},
-        StepCase{"send", Step::Send, 200, -4, kAll},
-        StepCase{"status_read", Step::Status, 200, -5, kAll},
-        StepCase{"status_401", Step::None, 401, -6, kAll},
-        StepCase{"status_204", Step::None, 204, -6, kAll},
-        StepCase{"status_302", Step::None, 302, -6, kAll},
-        StepCase{"body_read", Step::Read, 200, -7, kAll}),
+    ::testing::Values(StepCase{"success", Step::None, 200, 0, kAll},
+                      StepCase{"session", Step::Session, 200, -1, {}},
+                      StepCase{"connect", Step::Connect, 200, -2, {"Close session"}},
+                      StepCase{
+                          "request", Step::Request, 200, -3, {"Close connection", "Close session"}},
+                      StepCase{"send", Step::Send, 200, -4, kAll},
+                      StepCase{"status_read", Step::Status, 200, -5, kAll},
+                      StepCase{"status_401", Step::None, 401, -6, kAll},
+                      StepCase{"status_204", Step::None, 204, -6, kAll},
+                      StepCase{"status_302", Step::None, 302, -6, kAll},
+                      StepCase{"body_read", Step::Read, 200, -7, kAll}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NotifyExchange, DrainsTheWholeResponseAndStopsAfterOtherStatus) {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace pushnote::test {
+namespace pushnote::testing {
 
 std::string LibraryUnderTest() {
     const char* path = std::getenv("PUSHNOTE_TEST_LIBRARY");
@@ -11,4 +11,4 @@ std::string LibraryUnderTest() {
     return path;
 }
 
-}  // namespace pushnote::test
+}  // namespace pushnote::testing

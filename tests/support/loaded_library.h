@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace pushnote::test {
+namespace pushnote::testing {
 
 // The library under test, loaded at run time the way hosts load it.
 class LoadedLibrary {
@@ -24,4 +24,4 @@ private:
 // PUSHNOTE_TEST_LIBRARY, set by the build for the tests.
 std::string LibraryUnderTest();
 
-}  // namespace pushnote::test
+}  // namespace pushnote::testing

@@ -2,7 +2,7 @@
 
 #include "support/loaded_library.h"
 
-namespace pushnote::test {
+namespace pushnote::testing {
 
 LoadedLibrary::LoadedLibrary(const std::string& path)
     : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
@@ -11,8 +11,12 @@ LoadedLibrary::~LoadedLibrary() {
     if (handle_) dlclose(handle_);
 }
 
-void* LoadedLibrary::Find(const char* name) const { return dlsym(handle_, name); }
+void* LoadedLibrary::Find(const char* name) const {
+    return dlsym(handle_, name);
+}
 
-void* LoadedLibrary::FindByOrdinal(int) const { return nullptr; }
+void* LoadedLibrary::FindByOrdinal(int) const {
+    return nullptr;
+}
 
-}  // namespace pushnote::test
+}  // namespace pushnote::testing

@@ -2,7 +2,7 @@
 
 #include "support/loaded_library.h"
 
-namespace pushnote::test {
+namespace pushnote::testing {
 
 LoadedLibrary::LoadedLibrary(const std::string& path) : handle_(LoadLibraryA(path.c_str())) {}
 
@@ -19,4 +19,4 @@ void* LoadedLibrary::FindByOrdinal(int ordinal) const {
         GetProcAddress(static_cast<HMODULE>(handle_), MAKEINTRESOURCEA(ordinal)));
 }
 
-}  // namespace pushnote::test
+}  // namespace pushnote::testing

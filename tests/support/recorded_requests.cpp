@@ -10,7 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace pushnote::test {
+namespace pushnote::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -165,4 +165,4 @@ std::string RecordedRequests::Part(std::size_t number, std::string_view name) co
     return ReadWhole(File(number, ".part-" + std::string(name)));
 }
 
-}  // namespace pushnote::test
+}  // namespace pushnote::testing

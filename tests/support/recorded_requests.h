@@ -11,7 +11,7 @@
 
 // Reads what the service stand-in recorded. Each function throws
 // std::runtime_error when a record or a variable it needs is missing.
-namespace pushnote::test {
+namespace pushnote::testing {
 
 // The wire test environment, set by pushnote_add_wire_test.
 std::filesystem::path RecordsDirectory();  // PUSHNOTE_TEST_RECORDS
@@ -41,7 +41,7 @@ struct RecordedField {
 };
 
 class RecordedRequests {
-  public:
+public:
     RecordedRequests();  // in RecordsDirectory()
     explicit RecordedRequests(std::filesystem::path directory);
 
@@ -54,10 +54,10 @@ class RecordedRequests {
     // The bytes of part NAME; a repeated name's later parts are NAME-2, NAME-3...
     std::string Part(std::size_t number, std::string_view name) const;
 
-  private:
+private:
     std::filesystem::path File(std::size_t number, std::string_view suffix) const;
 
     std::filesystem::path directory_;
 };
 
-}  // namespace pushnote::test
+}  // namespace pushnote::testing

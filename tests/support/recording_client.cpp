@@ -7,10 +7,14 @@ namespace {
 
 const char* HandleName(http::Handle handle) {
     switch (*static_cast<char*>(handle)) {
-        case 's': return "session";
-        case 'c': return "connection";
-        case 'r': return "request";
-        default: return "url";
+        case 's':
+            return "session";
+        case 'c':
+            return "connection";
+        case 'r':
+            return "request";
+        default:
+            return "url";
     }
 }
 

@@ -9,7 +9,7 @@
 #include "support/loaded_library.h"
 #include "support/recorded_requests.h"
 
-namespace pushnote::test {
+namespace pushnote::testing {
 namespace {
 
 using HttpReadFileFunction = int32_t(PUSHNOTE_CALL*)(const char*, char*, int32_t);
@@ -91,4 +91,4 @@ TEST_F(Exports, FetchAndImageRefusalsThroughTheLibrary) {
 }
 
 }  // namespace
-}  // namespace pushnote::test
+}  // namespace pushnote::testing

@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ServiceUrl(const std::string& target) {
-    return "https://localhost:" + std::to_string(test::ServicePort()) + target;
+    return "https://localhost:" + std::to_string(testing::ServicePort()) + target;
 }
 
 // The stand-in's pattern: its digits repeated.
@@ -75,11 +75,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FetchWire, SendsAPlainGet) {
-    const test::RecordedRequests records;
+    const testing::RecordedRequests records;
     const std::size_t before = records.Count();
     EXPECT_EQ(Fetch(ServiceUrl("/text?text=plain"), 64).text, "plain");
     ASSERT_EQ(records.Count(), before + 1);
-    const test::RecordedRequest request = records.Newest();
+    const testing::RecordedRequest request = records.Newest();
     EXPECT_EQ(request.method, "GET");
     EXPECT_EQ(request.target, "/text?text=plain");
     EXPECT_EQ(request.Header("user-agent"), "PNAuthentication");
@@ -93,7 +93,7 @@ std::string UrlOfLength(std::size_t length) {
 }
 
 TEST(FetchWire, Url1023BytesIsFetchedAnd1024Refused) {
-    const test::RecordedRequests records;
+    const testing::RecordedRequests records;
     const std::size_t before = records.Count();
     const Fetched longest = Fetch(UrlOfLength(1023), 64);
     EXPECT_EQ(longest.result, 0);
@@ -107,7 +107,7 @@ TEST(FetchWire, Url1023BytesIsFetchedAnd1024Refused) {
 }
 
 TEST(FetchWire, SizeZeroLeavesTheBufferAndTheNetworkAlone) {
-    const test::RecordedRequests records;
+    const testing::RecordedRequests records;
     const std::size_t before = records.Count();
     char buffer = '#';
     EXPECT_EQ(HttpReadFile(ServiceUrl("/text").c_str(), &buffer, 0, http::PlatformClient()), -20);
@@ -135,12 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"unreachable_host", [] { return std::string("https://localhost:1/text"); }},
         FailureCase{"expired_certificate",
                     [] {
-                        return "https://localhost:" + std::to_string(test::ExpiredServicePort()) +
-                               "/text";
+                        return "https://localhost:" +
+                               std::to_string(testing::ExpiredServicePort()) + "/text";
                     }},
         FailureCase{
             "certificate_for_another_name",
-            [] { return "https://127.0.0.1:" + std::to_string(test::ServicePort()) + "/text"; }},
+            [] { return "https://127.0.0.1:" + std::to_string(testing::ServicePort()) + "/text"; }},
         FailureCase{"empty_url", [] { return std::string(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 

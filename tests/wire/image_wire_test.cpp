@@ -20,10 +20,10 @@
 namespace pushnote {
 namespace {
 
-using test::RecordedField;
-using test::RecordedRequests;
 using testing::ExpectedImagePart;
 using testing::ExpectedMessagePart;
+using testing::RecordedField;
+using testing::RecordedRequests;
 using testing::ScratchFolder;
 
 const std::string kTenBytePng("\x89PNG\r\n\x1A\n\0\0", 10);
@@ -48,7 +48,7 @@ std::string ExpectedContentType() {
 }
 
 class ImageWire : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         testing::UseTestCodePage();
         ASSERT_TRUE(SetAccessToken("image-token"));
@@ -67,7 +67,7 @@ class ImageWire : public ::testing::Test {
                        const std::string& subtype, const std::string& image) {
         ASSERT_EQ(NewRequests(), 1u);
         const std::size_t number = records.Count();
-        const test::RecordedRequest request = records.Read(number);
+        const testing::RecordedRequest request = records.Read(number);
         EXPECT_EQ(request.method, "POST");
         EXPECT_EQ(request.target, "/api/notify");
         EXPECT_EQ(request.Header("Authorization"), "Bearer image-token");
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Images, ImageWireRefusal, ::testing::ValuesIn(RefusalCa
 TEST_F(ImageWire, AGifThroughTheLoadedLibrary) {
     using SetAccessTokenFunction = unsigned char(PUSHNOTE_CALL*)(const char*);
     using PushNoteWithImageFunction = int32_t(PUSHNOTE_CALL*)(const char*, const char*);
-    test::LoadedLibrary library(test::LibraryUnderTest());
+    testing::LoadedLibrary library(testing::LibraryUnderTest());
     ASSERT_TRUE(library.Loaded());
     auto setAccessToken = reinterpret_cast<SetAccessTokenFunction>(library.Find("SetAccessToken"));
     auto pushNoteWithImage =

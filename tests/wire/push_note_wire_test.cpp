@@ -15,7 +15,7 @@
 namespace pushnote {
 namespace {
 
-using test::RecordedRequests;
+using testing::RecordedRequests;
 
 class PushNoteWire : public ::testing::Test {
 protected:
@@ -32,7 +32,9 @@ protected:
         return PushNote(message, service, http::PlatformClient());
     }
 
-    std::size_t NewRequests() const { return records.Count() - before; }
+    std::size_t NewRequests() const {
+        return records.Count() - before;
+    }
 
     RecordedRequests records;
     std::size_t before = 0;
@@ -50,7 +52,7 @@ TEST_P(ArrivingMessage, ArrivesAsUtf8FormBodyWithTheExactHeaders) {
     const MessageCase& c = GetParam();
     ASSERT_EQ(Send("wire-token", c.message), 0);
     ASSERT_EQ(NewRequests(), 1u);
-    const test::RecordedRequest request = records.Newest();
+    const testing::RecordedRequest request = records.Newest();
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.target, "/api/notify");
     EXPECT_EQ(request.body, c.body);
@@ -68,12 +70,12 @@ const MessageCase kNonAscii{"non_ascii", "caf\xE9", "message=caf\xC3\xA9"};
 const MessageCase kNonAscii{"non_ascii", "caf\xC3\xA9", "message=caf\xC3\xA9"};
 #endif
 
-INSTANTIATE_TEST_SUITE_P(
-    Messages, ArrivingMessage,
-    ::testing::Values(MessageCase{"plain", "Hello", "message=Hello"},
-                      MessageCase{"form_characters_unchanged", "a&b=c+d%20", "message=a&b=c+d%20"},
-                      MessageCase{"empty", "", "message="}, kNonAscii),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Messages, ArrivingMessage,
+                         ::testing::Values(MessageCase{"plain", "Hello", "message=Hello"},
+                                           MessageCase{"form_characters_unchanged", "a&b=c+d%20",
+                                                       "message=a&b=c+d%20"},
+                                           MessageCase{"empty", "", "message="}, kNonAscii),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct AnswerCase {
     const char* name;
@@ -117,23 +119,22 @@ struct UntrustedCase {
     int portOffset;  // from the service port: the expired listener is at +10
 };
 
-class UntrustedServer : public PushNoteWire,
-                        public ::testing::WithParamInterface<UntrustedCase> {};
+class UntrustedServer : public PushNoteWire, public ::testing::WithParamInterface<UntrustedCase> {};
 
 TEST_P(UntrustedServer, FailsAndTheServerGetsNoRequest) {
     const UntrustedCase& c = GetParam();
-    const ServiceEndpoint service{c.host,
-                                  static_cast<std::uint16_t>(test::ServicePort() + c.portOffset)};
+    const ServiceEndpoint service{
+        c.host, static_cast<std::uint16_t>(testing::ServicePort() + c.portOffset)};
     EXPECT_EQ(Send("secret-token", "Hello", service), -4);
     EXPECT_EQ(NewRequests(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Servers, UntrustedServer,
-    ::testing::Values(UntrustedCase{"certificate_for_another_name", "127.0.0.1", 0},
-                      UntrustedCase{"expired_certificate", "localhost", 10},
-                      UntrustedCase{"nothing_listening", "localhost", 20}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Servers, UntrustedServer,
+                         ::testing::Values(UntrustedCase{"certificate_for_another_name",
+                                                         "127.0.0.1", 0},
+                                           UntrustedCase{"expired_certificate", "localhost", 10},
+                                           UntrustedCase{"nothing_listening", "localhost", 20}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace pushnote

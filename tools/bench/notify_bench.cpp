@@ -48,7 +48,8 @@ struct CurlPost {
 
     CurlPost() {
         headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
-        headers = curl_slist_append(headers, (std::string("Authorization: Bearer ") + kToken).c_str());
+        headers =
+            curl_slist_append(headers, (std::string("Authorization: Bearer ") + kToken).c_str());
         const std::string url = ServiceUrl();
         curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
         curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
@@ -57,8 +58,9 @@ struct CurlPost {
         if (*pushnote::config::kCaBundle) {
             curl_easy_setopt(handle, CURLOPT_CAINFO, pushnote::config::kCaBundle);
         }
-        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION,
-                         +[](char*, std::size_t size, std::size_t count, void*) { return size * count; });
+        curl_easy_setopt(
+            handle, CURLOPT_WRITEFUNCTION,
+            +[](char*, std::size_t size, std::size_t count, void*) { return size * count; });
     }
     ~CurlPost() {
         curl_slist_free_all(headers);
@@ -72,8 +74,12 @@ struct CurlPost {
     }
 };
 
-bool SendThroughLibrary() { return PushNote(kMessage) == PUSHNOTE_OK; }
-bool SendWithFreshCurlHandle() { return CurlPost().Perform(); }
+bool SendThroughLibrary() {
+    return PushNote(kMessage) == PUSHNOTE_OK;
+}
+bool SendWithFreshCurlHandle() {
+    return CurlPost().Perform();
+}
 
 // The first call of a new process, so that every sample pays the handshakes.
 double FirstCallInChildProcess(bool (*send)()) {
@@ -99,7 +105,8 @@ double FirstCallInChildProcess(bool (*send)()) {
 double CurlCommandLine() {
     const std::string command =
         std::string("curl -sf -o /dev/null -A PushNote") +
-        (*pushnote::config::kCaBundle ? std::string(" --cacert ") + pushnote::config::kCaBundle : "") +
+        (*pushnote::config::kCaBundle ? std::string(" --cacert ") + pushnote::config::kCaBundle
+                                      : "") +
         " -H 'Content-Type: application/x-www-form-urlencoded' -H 'Authorization: Bearer " +
         kToken + "' --data-binary 'message=" + kMessage + "' " + ServiceUrl();
     return MicrosecondsOf([&] { return std::system(command.c_str()) == 0; });
@@ -137,8 +144,9 @@ int main(int argc, char** argv) {
     std::printf("  PushNote, first call of a process   %10.0f\n", firstLibrary);
     std::printf("  libcurl, fresh handle, same POST    %10.0f   ratio %.2f\n", firstCurl,
                 firstLibrary / firstCurl);
-    std::printf("  curl command line, one process each %10.0f   ratio %.2f (command / PushNote first)\n",
-                commandLine, commandLine / firstLibrary);
+    std::printf(
+        "  curl command line, one process each %10.0f   ratio %.2f (command / PushNote first)\n",
+        commandLine, commandLine / firstLibrary);
     std::printf("  PushNote, warm                      %10.0f\n", warmLibrary);
     std::printf("  libcurl, one reused handle          %10.0f   ratio %.2f\n", warmCurl,
                 warmLibrary / warmCurl);

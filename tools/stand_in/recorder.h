@@ -11,14 +11,14 @@ namespace pushnote::stand_in {
 
 // Writes each request to numbered files, in the order the requests complete.
 class Recorder {
-  public:
+public:
     // An empty directory records nothing; print adds a summary line on stdout.
     Recorder(std::filesystem::path directory, bool print);
 
     // Records the request with its body before it is answered.
     void Record(const httplib::Request& request, const std::string& body);
 
-  private:
+private:
     void WriteFields(const std::string& stem, const httplib::Request& request,
                      const std::string& body) const;
 
