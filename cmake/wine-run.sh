@@ -16,10 +16,12 @@ fi
 
 # Wine's server and helper processes outlive a program by seconds and hold
 # the output it was given open, which keeps a caller that reads that output
-# (CTest) waiting for them. So the program writes to a file, passed on after.
+# (CTest) waiting for them. So the program writes to files, passed on after.
 output=$(mktemp)
-trap 'rm -f "$output"' EXIT
+errors=$(mktemp)
+trap 'rm -f "$output" "$errors"' EXIT
 status=0
-"$loader" "$program" "$@" >"$output" 2>&1 || status=$?
+"$loader" "$program" "$@" >"$output" 2>"$errors" || status=$?
 cat "$output"
+cat "$errors" >&2
 exit "$status"
