@@ -92,11 +92,12 @@ echo "The GIF was converted beside it: $(ls "$demo"/picture.jpg)"
 echo
 echo "== Windows: PushNote.dll under Wine through pushnote.exe"
 start_service "$(port_of "$windows")" "$demo/records-windows"
-# Wine's default ANSI code page is 1252: "caf\xe9" is "café" there.
+# Wine hands the program its arguments in the ANSI code page (1252 by default),
+# converted from the Unix locale's UTF-8; the library sends them as UTF-8.
 cmake/wine-run.sh "$prefix" "build/$windows/tools/pushnote/pushnote.exe" \
     send "Hello from PushNote.dll: 2 + 2 = 4 & 100% sure"
-cmake/wine-run.sh "$prefix" "build/$windows/tools/pushnote/pushnote.exe" \
-    send "$(printf 'caf\xe9 from Windows')"
+LC_ALL=C.UTF-8 cmake/wine-run.sh "$prefix" "build/$windows/tools/pushnote/pushnote.exe" \
+    send "Café from Windows"
 cmake/wine-run.sh "$prefix" "build/$windows/tools/pushnote/pushnote.exe" \
     send "A picture from Windows" --image "Z:$demo/picture.gif"
 stop_service
