@@ -1,5 +1,6 @@
-// The ANSI code page of a Linux process is the character set of its locale;
-// where that is plain ASCII (the C locale) text is taken as UTF-8.
+// The ANSI code page of a Linux process is the character set of its locale
+// (read once, from the environment); where that is plain ASCII (the C locale)
+// text is taken as UTF-8.
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -27,7 +28,7 @@ bool IsPlainAscii(const char* name) {
 }
 
 // Read through a locale object of our own: the global setlocale is the host's.
-Charset LocaleCharset() noexcept {
+Charset ReadLocaleCharset() noexcept {
     Charset charset;
     locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
     if (!locale) return charset;
@@ -36,6 +37,13 @@ Charset LocaleCharset() noexcept {
         std::strcpy(charset.name, name);
     }
     freelocale(locale);
+    return charset;
+}
+
+// Read once per process, as a Windows process's ANSI code page is fixed while
+// it runs: reading the locale costs some 50 us, several times per message.
+const Charset& LocaleCharset() noexcept {
+    static const Charset charset = ReadLocaleCharset();
     return charset;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/service_config.h"
@@ -112,11 +113,15 @@ double CurlCommandLine() {
     return MicrosecondsOf([&] { return std::system(command.c_str()) == 0; });
 }
 
-template <typename Measure>
-std::vector<double> Samples(int count, Measure measure) {
-    std::vector<double> samples;
-    for (int i = 0; i < count; ++i) samples.push_back(measure());
-    return samples;
+// Alternates the two measures, so that drift in the machine's load touches both alike.
+template <typename First, typename Second>
+std::pair<double, double> InterleavedMedians(int count, First first, Second second) {
+    std::vector<double> firstSamples, secondSamples;
+    for (int i = 0; i < count; ++i) {
+        firstSamples.push_back(first());
+        secondSamples.push_back(second());
+    }
+    return {Median(firstSamples), Median(secondSamples)};
 }
 
 }  // namespace
@@ -125,20 +130,19 @@ int main(int argc, char** argv) {
     const int coldRuns = argc > 1 ? std::atoi(argv[1]) : 21;
     const int warmRuns = argc > 2 ? std::atoi(argv[2]) : 501;
 
-    const double firstLibrary =
-        Median(Samples(coldRuns, [] { return FirstCallInChildProcess(&SendThroughLibrary); }));
-    const double firstCurl =
-        Median(Samples(coldRuns, [] { return FirstCallInChildProcess(&SendWithFreshCurlHandle); }));
-    const double commandLine = Median(Samples(coldRuns, CurlCommandLine));
+    const auto [firstLibrary, firstCurl] = InterleavedMedians(
+        coldRuns, [] { return FirstCallInChildProcess(&SendThroughLibrary); },
+        [] { return FirstCallInChildProcess(&SendWithFreshCurlHandle); });
+    std::vector<double> commandLineSamples;
+    for (int i = 0; i < coldRuns; ++i) commandLineSamples.push_back(CurlCommandLine());
+    const double commandLine = Median(commandLineSamples);
 
     SetAccessToken(kToken);
-    SendThroughLibrary();
-    const double warmLibrary =
-        Median(Samples(warmRuns, [] { return MicrosecondsOf(SendThroughLibrary); }));
     CurlPost reused;
-    reused.Perform();
-    const double warmCurl =
-        Median(Samples(warmRuns, [&] { return MicrosecondsOf([&] { return reused.Perform(); }); }));
+    if (!SendThroughLibrary() || !reused.Perform()) return 1;
+    const auto [warmLibrary, warmCurl] = InterleavedMedians(
+        warmRuns, [] { return MicrosecondsOf(SendThroughLibrary); },
+        [&] { return MicrosecondsOf([&] { return reused.Perform(); }); });
 
     std::printf("One text notification on loopback (median, microseconds)\n");
     std::printf("  PushNote, first call of a process   %10.0f\n", firstLibrary);
