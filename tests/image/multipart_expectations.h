@@ -3,9 +3,22 @@
 #include <cstdlib>
 #include <string>
 
+#include "frame/failure.h"
+
 // The bytes an image notification must put on the wire, written out by hand
 // from the wire format rather than from the library's constants.
 namespace pushnote::testing {
+
+// An image notification refused before any network activity: the file to
+// create (when fileName is set), the path to send and the expected code.
+struct ImageRefusalCase {
+    const char* name;
+    std::string message;
+    const char* fileName;
+    std::string content;
+    std::string imageName;
+    ResultCode result;
+};
 
 inline const std::string kDelimiterLine = "--------------------------e9525679e317ad2a";
 

@@ -102,16 +102,7 @@ TEST_F(PushNoteWithImageTest, AWideningMessagePartIsSizedFromItsUtf8Form) {
               ExpectedMessagePart(utf8) + ExpectedImagePart("png", "png", kTenBytePng));
 }
 
-struct FailureCase {
-    const char* name;
-    std::string message;
-    const char* fileName;  // created with content when set
-    std::string content;
-    std::string imageName;
-    ResultCode result;
-};
-
-std::vector<FailureCase> FailureCases() {
+std::vector<testing::ImageRefusalCase> FailureCases() {
     return {
         {"message_4000_bytes", std::string(4000, 'm'), "a.png", kTenBytePng, "a.png", -20},
         // The message is checked before the image.
@@ -126,10 +117,10 @@ std::vector<FailureCase> FailureCases() {
 }
 
 class PushNoteWithImageFailure : public PushNoteWithImageTest,
-                                 public ::testing::WithParamInterface<FailureCase> {};
+                                 public ::testing::WithParamInterface<testing::ImageRefusalCase> {};
 
 TEST_P(PushNoteWithImageFailure, ReturnsItsCodeWithNothingSent) {
-    const FailureCase& c = GetParam();
+    const testing::ImageRefusalCase& c = GetParam();
     if (c.fileName) folder.Write(c.fileName, c.content);
     MemoryProbe probe;
     EXPECT_EQ(Send(c.message, folder.PathOf(c.imageName)), c.result);

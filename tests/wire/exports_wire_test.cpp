@@ -12,11 +12,6 @@
 namespace pushnote::testing {
 namespace {
 
-using HttpReadFileFunction = int32_t(PUSHNOTE_CALL*)(const char*, char*, int32_t);
-using SetAccessTokenFunction = unsigned char(PUSHNOTE_CALL*)(const char*);
-using PushNoteFunction = int32_t(PUSHNOTE_CALL*)(const char*);
-using PushNoteWithImageFunction = int32_t(PUSHNOTE_CALL*)(const char*, const char*);
-
 struct Export {
     const char* name;
     int ordinal;
@@ -24,11 +19,6 @@ struct Export {
 
 class Exports : public ::testing::Test {
 protected:
-    template <typename Function>
-    Function Find(const char* name) {
-        return reinterpret_cast<Function>(library.Find(name));
-    }
-
     LoadedLibrary library{LibraryUnderTest()};
 };
 
@@ -46,8 +36,8 @@ TEST_F(Exports, EachIsFoundByNameAndByItsOrdinal) {
 
 TEST_F(Exports, TokenAndTextNotificationThroughTheLibrary) {
     ASSERT_TRUE(library.Loaded());
-    auto setAccessToken = Find<SetAccessTokenFunction>("SetAccessToken");
-    auto pushNote = Find<PushNoteFunction>("PushNote");
+    auto setAccessToken = library.Find<SetAccessTokenFunction>("SetAccessToken");
+    auto pushNote = library.Find<PushNoteFunction>("PushNote");
     ASSERT_TRUE(setAccessToken && pushNote);
     const RecordedRequests records;
     const std::size_t before = records.Count();
@@ -69,9 +59,9 @@ TEST_F(Exports, TokenAndTextNotificationThroughTheLibrary) {
 
 TEST_F(Exports, FetchAndImageRefusalsThroughTheLibrary) {
     ASSERT_TRUE(library.Loaded());
-    auto httpReadFile = Find<HttpReadFileFunction>("HttpReadFile");
-    auto pushNoteWithImage = Find<PushNoteWithImageFunction>("PushNoteWithImage");
-    auto setAccessToken = Find<SetAccessTokenFunction>("SetAccessToken");
+    auto httpReadFile = library.Find<HttpReadFileFunction>("HttpReadFile");
+    auto pushNoteWithImage = library.Find<PushNoteWithImageFunction>("PushNoteWithImage");
+    auto setAccessToken = library.Find<SetAccessTokenFunction>("SetAccessToken");
     ASSERT_TRUE(httpReadFile && pushNoteWithImage && setAccessToken);
 
     char text[16] = "untouched";

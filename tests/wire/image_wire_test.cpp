@@ -131,16 +131,7 @@ TEST_F(ImageWire, AGifArrivesAsTheJpegBesideItWhichStays) {
     EXPECT_TRUE(testing::NearlyEqual(decoded.At(8, 8), {255, 255, 255}));
 }
 
-struct RefusalCase {
-    const char* name;
-    std::string message;
-    const char* fileName;  // created with content when set
-    std::string content;
-    std::string imageName;
-    ResultCode result;
-};
-
-std::vector<RefusalCase> RefusalCases() {
+std::vector<testing::ImageRefusalCase> RefusalCases() {
     return {
         {"corrupt_gif_beside_an_older_jpg", "Hi", "old.gif", "GIF89a, broken", "old.gif", -50},
         {"missing_file", "Hi", nullptr, "", "absent.png", -50},
@@ -151,10 +142,11 @@ std::vector<RefusalCase> RefusalCases() {
     };
 }
 
-class ImageWireRefusal : public ImageWire, public ::testing::WithParamInterface<RefusalCase> {};
+class ImageWireRefusal : public ImageWire,
+                         public ::testing::WithParamInterface<testing::ImageRefusalCase> {};
 
 TEST_P(ImageWireRefusal, SendsNoRequest) {
-    const RefusalCase& c = GetParam();
+    const testing::ImageRefusalCase& c = GetParam();
     folder.Write("old.jpg", kStaleJpeg);
     if (c.fileName) folder.Write(c.fileName, c.content);
     EXPECT_EQ(Send(c.message, folder.PathOf(c.imageName)), c.result);
@@ -167,13 +159,10 @@ INSTANTIATE_TEST_SUITE_P(Images, ImageWireRefusal, ::testing::ValuesIn(RefusalCa
 
 // The same GIF through the built library, loaded the way a host loads it.
 TEST_F(ImageWire, AGifThroughTheLoadedLibrary) {
-    using SetAccessTokenFunction = unsigned char(PUSHNOTE_CALL*)(const char*);
-    using PushNoteWithImageFunction = int32_t(PUSHNOTE_CALL*)(const char*, const char*);
     testing::LoadedLibrary library(testing::LibraryUnderTest());
     ASSERT_TRUE(library.Loaded());
-    auto setAccessToken = reinterpret_cast<SetAccessTokenFunction>(library.Find("SetAccessToken"));
-    auto pushNoteWithImage =
-        reinterpret_cast<PushNoteWithImageFunction>(library.Find("PushNoteWithImage"));
+    auto setAccessToken = library.Find<testing::SetAccessTokenFunction>("SetAccessToken");
+    auto pushNoteWithImage = library.Find<testing::PushNoteWithImageFunction>("PushNoteWithImage");
     ASSERT_TRUE(setAccessToken && pushNoteWithImage);
 
     ASSERT_EQ(setAccessToken("image-token"), 1);
