@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 
 namespace pushnote::http {
 
@@ -31,25 +32,28 @@ public:
     virtual bool QueryStatusCode(Handle request, std::uint32_t& status) noexcept = 0;
     // Stores up to capacity body bytes; count is 0 at the end of the body and
     // after a failed read.
-    virtual bool ReadFile(Handle handle, void* buffer, std::uint32_t capacity,
+    virtual bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
                           std::uint32_t& count) noexcept = 0;
     // Opens any URL the client accepts, without cache, ready to read its body.
     virtual Handle OpenUrl(Handle session, const char* url) noexcept = 0;
-    virtual void CloseHandle(Handle handle) noexcept = 0;
+    virtual void Close(Handle handle) noexcept = 0;
 };
 
 // The platform's client, chosen by the build.
 Client& PlatformClient() noexcept;
 
-// The handles one exported call opens; closes those that are set on every
-// path: request (or URL), then connection, then session.
+// The handles one exported call opens. CloseAll closes those that are set,
+// request (or URL) first, then connection, then session; the destructor does
+// the same for any still open.
 struct HandleSlots {
     explicit HandleSlots(Client& owner) noexcept : client(owner) {}
     HandleSlots(const HandleSlots&) = delete;
     HandleSlots& operator=(const HandleSlots&) = delete;
-    ~HandleSlots() {
-        for (Handle handle : {request, connection, session}) {
-            if (handle) client.CloseHandle(handle);
+    ~HandleSlots() { CloseAll(); }
+
+    void CloseAll() noexcept {
+        for (Handle* slot : {&request, &connection, &session}) {
+            if (*slot) client.Close(std::exchange(*slot, nullptr));
         }
     }
 

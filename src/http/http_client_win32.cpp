@@ -2,10 +2,12 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <new>
 #include <string>
+#include <utility>
 
-#include "frame/service_config.h"
 #include "http/http_client.h"
+#include "http/transport_config.h"
 
 namespace pushnote::http {
 namespace {
@@ -16,8 +18,46 @@ constexpr DWORD kNotifyRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CA
                                       INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 constexpr DWORD kUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 
+// Owns one WinINet handle; closes it when destroyed.
+class InternetHandle {
+public:
+    InternetHandle() = default;
+    explicit InternetHandle(HINTERNET handle) noexcept : handle_(handle) {}
+    InternetHandle(InternetHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)) {}
+    InternetHandle& operator=(InternetHandle&& other) noexcept {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    ~InternetHandle() {
+        if (handle_) InternetCloseHandle(handle_);
+    }
+
+    HINTERNET get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != nullptr; }
+
+private:
+    HINTERNET handle_ = nullptr;
+};
+
+// What one Handle of this client stands for: a WinINet handle, and for a URL
+// opened step by step, the connection it was opened on. Members close in
+// reverse order: the request before its connection.
+struct OpenedHandle {
+    InternetHandle connection;  // only for a URL opened step by step
+    InternetHandle handle;
+};
+
 HINTERNET AsInternet(Handle handle) {
-    return static_cast<HINTERNET>(handle);
+    return static_cast<OpenedHandle*>(handle)->handle.get();
+}
+
+// Takes ownership of what was opened; none when nothing was, or no memory.
+Handle Wrap(InternetHandle handle, InternetHandle connection = {}) noexcept {
+    if (!handle) return nullptr;
+    return new (std::nothrow) OpenedHandle{std::move(connection), std::move(handle)};
 }
 
 // Bounds connect, send and receive. Set on every handle: some WinINet
@@ -74,30 +114,22 @@ const char* NullIfEmpty(const std::string& text) {
 // accepts and never answers would hold the call for ever; here the limits are
 // set on both before the request is sent. (A server that never completes the
 // TLS handshake still holds it under Wine, whose handshake has no timeout.)
-// The request carries its connection as its context value, so that closing
-// the request closes both, as closing a URL open's handle does.
-HINTERNET OpenHttpUrl(HINTERNET session, const HttpUrl& url) noexcept {
-    HINTERNET connection =
-        InternetConnectA(session, url.host.c_str(), url.port, NullIfEmpty(url.user),
-                         NullIfEmpty(url.password), INTERNET_SERVICE_HTTP, 0, 0);
+// The handle owns the connection too, so that closing it closes both, as
+// closing a URL open's handle does.
+Handle OpenHttpUrl(HINTERNET session, const HttpUrl& url) noexcept {
+    InternetHandle connection(InternetConnectA(session, url.host.c_str(), url.port,
+                                               NullIfEmpty(url.user), NullIfEmpty(url.password),
+                                               INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return nullptr;
-    LimitWaiting(connection);
+    LimitWaiting(connection.get());
     const char* acceptTypes[] = {"*/*", nullptr};
     const DWORD flags = kUrlFlags | (url.secure ? INTERNET_FLAG_SECURE : 0);
-    HINTERNET request =
-        HttpOpenRequestA(connection, "GET", url.object.c_str(), nullptr, nullptr, acceptTypes,
-                         flags, reinterpret_cast<DWORD_PTR>(connection));
-    if (!request) {
-        InternetCloseHandle(connection);
-        return nullptr;
-    }
-    LimitWaiting(request);
-    if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
-        InternetCloseHandle(request);
-        InternetCloseHandle(connection);
-        return nullptr;
-    }
-    return request;
+    InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.object.c_str(), nullptr,
+                                            nullptr, acceptTypes, flags, 0));
+    if (!request) return nullptr;
+    LimitWaiting(request.get());
+    if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return nullptr;
+    return Wrap(std::move(request), std::move(connection));
 }
 
 class WinInetClient final : public Client {
@@ -105,23 +137,23 @@ public:
     Handle OpenSession(const char* agent, ProxyMode proxy) noexcept override {
         const DWORD access =
             proxy == ProxyMode::System ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT;
-        HINTERNET session = InternetOpenA(agent, access, nullptr, nullptr, 0);
-        if (session) LimitWaiting(session);
-        return session;
+        InternetHandle session(InternetOpenA(agent, access, nullptr, nullptr, 0));
+        if (session) LimitWaiting(session.get());
+        return Wrap(std::move(session));
     }
 
     Handle Connect(Handle session, const char* host, std::uint16_t port) noexcept override {
-        HINTERNET connection = InternetConnectA(AsInternet(session), host, port, nullptr, nullptr,
-                                                INTERNET_SERVICE_HTTP, 0, 0);
-        if (connection) LimitWaiting(connection);
-        return connection;
+        InternetHandle connection(InternetConnectA(AsInternet(session), host, port, nullptr,
+                                                   nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        if (connection) LimitWaiting(connection.get());
+        return Wrap(std::move(connection));
     }
 
     Handle OpenRequest(Handle connection, const char* verb, const char* path) noexcept override {
-        HINTERNET request = HttpOpenRequestA(AsInternet(connection), verb, path, nullptr, nullptr,
-                                             nullptr, kNotifyRequestFlags, 0);
-        if (request) LimitWaiting(request);
-        return request;
+        InternetHandle request(HttpOpenRequestA(AsInternet(connection), verb, path, nullptr,
+                                                nullptr, nullptr, kNotifyRequestFlags, 0));
+        if (request) LimitWaiting(request.get());
+        return Wrap(std::move(request));
     }
 
     bool SendRequest(Handle request, const char* headers, std::uint32_t headersLength,
@@ -141,7 +173,7 @@ public:
         return true;
     }
 
-    bool ReadFile(Handle handle, void* buffer, std::uint32_t capacity,
+    bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
                   std::uint32_t& count) noexcept override {
         DWORD read = 0;
         const bool ok = InternetReadFile(AsInternet(handle), buffer, capacity, &read) != FALSE;
@@ -158,20 +190,11 @@ public:
         } catch (...) {
             return nullptr;  // no memory for the parts
         }
-        return InternetOpenUrlA(AsInternet(session), url, nullptr, 0, kUrlFlags, 0);
+        return Wrap(
+            InternetHandle(InternetOpenUrlA(AsInternet(session), url, nullptr, 0, kUrlFlags, 0)));
     }
 
-    void CloseHandle(Handle handle) noexcept override {
-        // Only a request of OpenHttpUrl has a context value: its connection.
-        DWORD_PTR connection = 0;
-        DWORD size = sizeof connection;
-        if (!InternetQueryOptionA(AsInternet(handle), INTERNET_OPTION_CONTEXT_VALUE, &connection,
-                                  &size)) {
-            connection = 0;
-        }
-        InternetCloseHandle(AsInternet(handle));
-        if (connection) InternetCloseHandle(reinterpret_cast<HINTERNET>(connection));
-    }
+    void Close(Handle handle) noexcept override { delete static_cast<OpenedHandle*>(handle); }
 };
 
 }  // namespace

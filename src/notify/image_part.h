@@ -35,7 +35,9 @@ private:
     ImageFile image_;
 };
 
-// Prepares the image field for imagePath. A GIF is first converted to a .jpg
+// Prepares the image field for imagePath. The part keeps delimiter (to write
+// its tail), so delimiter must outlive it: the senders pass the fixed
+// boundary, a static text. A GIF is first converted to a .jpg
 // beside it, whose path then stays in workingPath (the caller's), as does the
 // image path otherwise. On failure the result is empty and error receives:
 // -60 type refused; -50 path longer than the working path, conversion failed,
