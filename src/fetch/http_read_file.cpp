@@ -66,7 +66,7 @@ ResultCode HttpReadFile(const char* url, char* buffer, std::int32_t size,
     // exchange ends cleanly; a failed read ends it too.
     for (;;) {
         std::uint32_t count = 0;
-        if (!client.ReadFile(handles.request, readBuffer.data(), kReadSize, count) || count == 0) {
+        if (!client.ReadBody(handles.request, readBuffer.data(), kReadSize, count) || count == 0) {
             return 0;
         }
         readBuffer.data()[count] = '\0';

@@ -9,8 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "frame/service_config.h"
 #include "http/http_client.h"
+#include "http/sender_connection_pool_curl.h"
+#include "http/transport_config.h"
 
 namespace pushnote::http {
 namespace {
@@ -18,29 +19,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long kMaxUrlRedirects = 10;
-
-// Keeps finished sender connections (and TLS sessions) alive between calls,
-// as the platform client's keep-alive pool does, so consecutive notifications
-// to the service skip the handshakes. Senders never overlap (the host
-// serialises them); the URL reader, which may run beside them, does not use it.
-class SenderConnectionPool {
-public:
-    SenderConnectionPool() noexcept : multi_(curl_multi_init()) {}
-    ~SenderConnectionPool() {
-        if (multi_) curl_multi_cleanup(multi_);
-    }
-    SenderConnectionPool(const SenderConnectionPool&) = delete;
-    SenderConnectionPool& operator=(const SenderConnectionPool&) = delete;
-    CURLM* multi() const noexcept { return multi_; }
-
-private:
-    CURLM* multi_;
-};
-
-CURLM* SenderMulti() noexcept {
-    static SenderConnectionPool pool;
-    return pool.multi();
-}
 
 struct HandleObject {
     virtual ~HandleObject() = default;
@@ -338,7 +316,7 @@ public:
         return transfer && transfer->Status(status);
     }
 
-    bool ReadFile(Handle handle, void* buffer, std::uint32_t capacity,
+    bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
                   std::uint32_t& count) noexcept override {
         Transfer* transfer = As<Transfer>(handle);
         count = 0;
@@ -365,7 +343,7 @@ public:
         return nullptr;
     }
 
-    void CloseHandle(Handle handle) noexcept override { delete static_cast<HandleObject*>(handle); }
+    void Close(Handle handle) noexcept override { delete static_cast<HandleObject*>(handle); }
 };
 
 }  // namespace

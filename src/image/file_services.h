@@ -8,27 +8,26 @@
 // platform behind this header. Paths are zero-terminated ANSI text.
 namespace pushnote::files {
 
-// A file opened for reading that no other opener may read or write while it
-// is open (where the platform has share modes; POSIX has none). Closed when
-// destroyed.
-class ExclusiveReader {
+// A regular file opened for reading alone; where the platform has share modes
+// (Windows), no other opener may read or write it while it is open. Closed
+// when destroyed.
+class ReadOnlyFile {
 public:
-    ExclusiveReader() = default;
+    ReadOnlyFile() = default;
     // Empty when the file cannot be opened or is no regular file.
-    static ExclusiveReader Open(const char* path) noexcept;
+    static ReadOnlyFile Open(const char* path) noexcept;
 
-    ExclusiveReader(ExclusiveReader&& other) noexcept
-        : handle_(std::exchange(other.handle_, kNoFile)) {}
-    ExclusiveReader& operator=(ExclusiveReader&& other) noexcept {
+    ReadOnlyFile(ReadOnlyFile&& other) noexcept : handle_(std::exchange(other.handle_, kNoFile)) {}
+    ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept {
         if (this != &other) {
             Close();
             handle_ = std::exchange(other.handle_, kNoFile);
         }
         return *this;
     }
-    ExclusiveReader(const ExclusiveReader&) = delete;
-    ExclusiveReader& operator=(const ExclusiveReader&) = delete;
-    ~ExclusiveReader() { Close(); }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    ~ReadOnlyFile() { Close(); }
 
     explicit operator bool() const noexcept { return handle_ != kNoFile; }
     bool QuerySize(std::uint64_t& size) const noexcept;
@@ -39,7 +38,7 @@ public:
 private:
     // A HANDLE on Windows, a descriptor on POSIX; both use -1 for none.
     static constexpr std::intptr_t kNoFile = -1;
-    explicit ExclusiveReader(std::intptr_t handle) noexcept : handle_(handle) {}
+    explicit ReadOnlyFile(std::intptr_t handle) noexcept : handle_(handle) {}
     std::intptr_t handle_ = kNoFile;
 };
 
@@ -49,7 +48,8 @@ private:
 bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capacity) noexcept;
 
 // Writes size bytes as the whole content of path, creating or truncating it,
-// and flushes them to the disk. False on any failure.
+// and flushes them to the disk. False on any failure. POSIX only: the WIC
+// encoder writes its file through its own stream.
 bool WriteWholeFile(const char* path, const void* data, std::size_t size) noexcept;
 
 // Renames source to target in the same folder, replacing any file at target.

@@ -40,24 +40,24 @@ std::size_t FolderLength(const char* path) {
 
 }  // namespace
 
-ExclusiveReader ExclusiveReader::Open(const char* path) noexcept {
+ReadOnlyFile ReadOnlyFile::Open(const char* path) noexcept {
     // Non-blocking so that a FIFO cannot hang the call; it is refused below.
     const int descriptor = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0) return ExclusiveReader();
-    ExclusiveReader reader(descriptor);
+    if (descriptor < 0) return ReadOnlyFile();
+    ReadOnlyFile reader(descriptor);
     struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return ExclusiveReader();
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return ReadOnlyFile();
     return reader;
 }
 
-bool ExclusiveReader::QuerySize(std::uint64_t& size) const noexcept {
+bool ReadOnlyFile::QuerySize(std::uint64_t& size) const noexcept {
     struct stat status {};
     if (fstat(AsDescriptor(handle_), &status) != 0 || status.st_size < 0) return false;
     size = static_cast<std::uint64_t>(status.st_size);
     return true;
 }
 
-bool ExclusiveReader::ReadExactly(char* destination, std::size_t count) noexcept {
+bool ReadOnlyFile::ReadExactly(char* destination, std::size_t count) noexcept {
     while (count > 0) {
         const ssize_t got = read(AsDescriptor(handle_), destination, count);
         if (got < 0 && errno == EINTR) continue;
@@ -68,7 +68,7 @@ bool ExclusiveReader::ReadExactly(char* destination, std::size_t count) noexcept
     return true;
 }
 
-void ExclusiveReader::Close() noexcept {
+void ReadOnlyFile::Close() noexcept {
     if (handle_ != kNoFile) close(AsDescriptor(std::exchange(handle_, kNoFile)));
 }
 

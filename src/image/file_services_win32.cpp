@@ -9,7 +9,7 @@
 namespace pushnote::files {
 namespace {
 
-// ReadFile and WriteFile take 32-bit counts; larger transfers go in pieces.
+// ReadFile takes 32-bit counts; larger reads go in pieces.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
 HANDLE AsHandle(std::intptr_t handle) {
@@ -33,14 +33,14 @@ bool CopyFolder(const char* path, char* folder, std::size_t capacity) {
 
 }  // namespace
 
-ExclusiveReader ExclusiveReader::Open(const char* path) noexcept {
+ReadOnlyFile ReadOnlyFile::Open(const char* path) noexcept {
     HANDLE file =
         CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return ExclusiveReader();
-    return ExclusiveReader(reinterpret_cast<std::intptr_t>(file));
+    if (file == INVALID_HANDLE_VALUE) return ReadOnlyFile();
+    return ReadOnlyFile(reinterpret_cast<std::intptr_t>(file));
 }
 
-bool ExclusiveReader::QuerySize(std::uint64_t& size) const noexcept {
+bool ReadOnlyFile::QuerySize(std::uint64_t& size) const noexcept {
     DWORD high = 0;
     const DWORD low = GetFileSize(AsHandle(handle_), &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
@@ -48,7 +48,7 @@ bool ExclusiveReader::QuerySize(std::uint64_t& size) const noexcept {
     return true;
 }
 
-bool ExclusiveReader::ReadExactly(char* destination, std::size_t count) noexcept {
+bool ReadOnlyFile::ReadExactly(char* destination, std::size_t count) noexcept {
     while (count > 0) {
         const DWORD piece = static_cast<DWORD>(count < kMaxTransfer ? count : kMaxTransfer);
         DWORD got = 0;
@@ -61,7 +61,7 @@ bool ExclusiveReader::ReadExactly(char* destination, std::size_t count) noexcept
     return true;
 }
 
-void ExclusiveReader::Close() noexcept {
+void ReadOnlyFile::Close() noexcept {
     if (handle_ != kNoFile) CloseHandle(AsHandle(std::exchange(handle_, kNoFile)));
 }
 
@@ -70,23 +70,6 @@ bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capaci
     if (capacity < MAX_PATH || !CopyFolder(target, folder, sizeof folder)) return false;
     // Creates the file under a name no other caller gets.
     return GetTempFileNameA(folder, "pn", 0, tempPath) != 0;
-}
-
-bool WriteWholeFile(const char* path, const void* data, std::size_t size) noexcept {
-    HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const char* bytes = static_cast<const char*>(data);
-    bool written = true;
-    while (written && size > 0) {
-        const DWORD piece = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
-        DWORD put = 0;
-        written = WriteFile(file, bytes, piece, &put, nullptr) && put == piece;
-        bytes += piece;
-        size -= piece;
-    }
-    written = written && FlushFileBuffers(file);
-    return CloseHandle(file) && written;
 }
 
 bool MoveFileReplacing(const char* source, const char* target) noexcept {

@@ -1,4 +1,4 @@
-#include "image/flatten_over_white.h"
+#include "image/flatten_over_white_win32.h"
 
 namespace pushnote::image {
 namespace {

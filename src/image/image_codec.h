@@ -16,6 +16,15 @@ inline constexpr int kJpegQuality = 90;
 // 65535 x 65535 pixels, which would take gigabytes before any pixel arrives.
 inline constexpr std::uint64_t kMaxCanvasPixels = 100'000'000;
 
+// The largest side a JPEG file can describe.
+inline constexpr std::uint32_t kMaxJpegSide = 65500;
+
+// Within what a JPEG can describe and what we agree to hold.
+constexpr bool IsAcceptableSize(std::uint32_t width, std::uint32_t height) noexcept {
+    return width > 0 && height > 0 && width <= kMaxJpegSide && height <= kMaxJpegSide &&
+           std::uint64_t{width} * height <= kMaxCanvasPixels;
+}
+
 // A decoded image: top-down rows of blue, green and red bytes, no padding.
 // Owns its pixels; empty when loading failed.
 struct LoadedImage {

@@ -13,8 +13,6 @@ namespace pushnote::image {
 namespace {
 
 constexpr int kBytesPerPixel = 3;
-// The largest side a JPEG file can describe.
-constexpr std::uint32_t kMaxJpegSide = 65500;
 constexpr unsigned char kWhite = 0xFF;
 
 // Where the rows of an interlaced GIF arrive: four passes, each starting at
@@ -48,12 +46,6 @@ bool ReadExtension(GifFileType* gif, int& transparentIndex) {
         if (DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
     }
     return true;
-}
-
-// Within what a JPEG can describe and what we agree to hold.
-bool IsAcceptableSize(std::uint32_t width, std::uint32_t height) {
-    return width > 0 && height > 0 && width <= kMaxJpegSide && height <= kMaxJpegSide &&
-           std::uint64_t{width} * height <= kMaxCanvasPixels;
 }
 
 // Reads the frame described by gif->Image onto the white canvas, undoing

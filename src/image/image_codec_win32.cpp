@@ -9,13 +9,11 @@
 #include <cstdint>
 
 #include "image/com_support_win32.h"
-#include "image/flatten_over_white.h"
+#include "image/flatten_over_white_win32.h"
 #include "image/image_codec.h"
 
 namespace pushnote::image {
 namespace {
-
-constexpr std::uint32_t kMaxJpegSide = 65500;
 
 bool WidenPath(const char* path, wchar_t (&wide)[MAX_PATH]) {
     return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) != 0;
@@ -61,12 +59,6 @@ Placement PlaceFrame(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame,
         placement = read;
     }
     return placement;
-}
-
-// Within what a JPEG can describe and what we agree to hold.
-bool IsAcceptableSize(std::uint32_t width, std::uint32_t height) {
-    return width > 0 && height > 0 && width <= kMaxJpegSide && height <= kMaxJpegSide &&
-           std::uint64_t{width} * height <= kMaxCanvasPixels;
 }
 
 // The frame in 32-bit BGRA. Wine's converter refuses indexed pixels to 24-bit

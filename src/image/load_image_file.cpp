@@ -24,7 +24,7 @@ ImageFile LoadImageFile(const char* path, ResultCode& error) noexcept {
         error = -60;
         return {};
     }
-    image.reader_ = files::ExclusiveReader::Open(path);
+    image.reader_ = files::ReadOnlyFile::Open(path);
     std::uint64_t size = 0;
     if (!image.reader_ || !image.reader_.QuerySize(size)) {
         error = -50;

@@ -28,7 +28,7 @@ public:
 private:
     friend ImageFile LoadImageFile(const char* path, ResultCode& error) noexcept;
 
-    files::ExclusiveReader reader_;
+    files::ReadOnlyFile reader_;
     std::uint32_t size_ = 0;
     const char* extension_ = "";
     const char* subtype_ = "";

@@ -7,10 +7,6 @@
 
 namespace pushnote {
 
-// The longest message whose field fits the 4096-byte scratch text with the
-// standard delimiter: 4096 - 94 (prefix) - 2 (line break) - 1 (terminator).
-inline constexpr std::size_t kMaxImageMessageLength = 3999;
-
 // The "message" field: delimiter, line break, its disposition line, an empty
 // line, the message and a line break, in UTF-8. length receives its byte count;
 // the buffer also holds a terminator after them. On failure the result is

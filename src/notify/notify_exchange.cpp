@@ -20,7 +20,7 @@ ResultCode NotifyExchange(const ServiceEndpoint& service, const char* headers,
     char drain[4096];
     for (;;) {
         std::uint32_t count = 0;
-        if (!client.ReadFile(handles.request, drain, sizeof drain, count)) return -7;
+        if (!client.ReadBody(handles.request, drain, sizeof drain, count)) return -7;
         if (count == 0) return 0;
     }
 }

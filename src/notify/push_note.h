@@ -1,12 +1,19 @@
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 #include "frame/failure.h"
 #include "http/http_client.h"
-#include "notify/service_endpoint.h"
+#include "http/service_endpoint.h"
 
 namespace pushnote {
 
-inline constexpr std::size_t kMaxTextMessageLength = 4087;
+// The form text: "message=", the message and a terminator in one buffer.
+inline constexpr std::size_t kFormTextSize = 4096;
+inline constexpr std::string_view kFormField = "message=";
+inline constexpr std::size_t kMaxTextMessageLength = kFormTextSize - kFormField.size() - 1;
+static_assert(kMaxTextMessageLength == 4087);
 
 // Sends "message=" + the message in UTF-8 as a form body to the service.
 ResultCode PushNote(const char* message, const ServiceEndpoint& service,

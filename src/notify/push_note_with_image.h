@@ -2,7 +2,7 @@
 
 #include "frame/failure.h"
 #include "http/http_client.h"
-#include "notify/service_endpoint.h"
+#include "http/service_endpoint.h"
 
 namespace pushnote {
 

@@ -30,8 +30,8 @@ std::vector<char> Marked(std::size_t size) {
     return std::vector<char>(size, '#');
 }
 
-const std::vector<std::string> kFullExchange = {"OpenSession", "OpenUrl",   "ReadFile",
-                                                "ReadFile",    "Close url", "Close session"};
+const std::vector<std::string> kFullExchange = {"OpenSession", "OpenUrl",   "ReadBody",
+                                                "ReadBody",    "Close url", "Close session"};
 
 TEST(HttpReadFile, FetchesTheTextWithTheReaderAgentAndNoProxy) {
     RecordingClient client;
@@ -103,7 +103,7 @@ TEST_P(HttpReadFilePieces, GathersInOrderAndReadsTheRestToTheEnd) {
     std::vector<char> buffer = Marked(static_cast<std::size_t>(c.size));
     EXPECT_EQ(HttpReadFile(kUrl, buffer.data(), c.size, client), 0);
     EXPECT_EQ(std::string(buffer.data()), Pattern(c.textLength));
-    EXPECT_EQ(client.CallsStartingWith("ReadFile").size(), c.reads);
+    EXPECT_EQ(client.CallsStartingWith("ReadBody").size(), c.reads);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, HttpReadFilePieces,
@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, HttpReadFileStep,
                                                     {"OpenSession", "OpenUrl", "Close session"}},
                                            StepCase{"first_read",
                                                     Step::Read,
-                                                    {"OpenSession", "OpenUrl", "ReadFile",
+                                                    {"OpenSession", "OpenUrl", "ReadBody",
                                                      "Close url", "Close session"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 

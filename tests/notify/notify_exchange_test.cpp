@@ -64,7 +64,7 @@ TEST(NotifyExchange, DrainsTheWholeResponseAndStopsAfterOtherStatus) {
         http::HandleSlots handles(client);
         EXPECT_EQ(NotifyExchange(kService, "H", 1, "B", 1, handles), 0);
     }
-    EXPECT_EQ(client.CallsStartingWith("ReadFile").size(), 4u);  // 3 pieces, then 0
+    EXPECT_EQ(client.CallsStartingWith("ReadBody").size(), 4u);  // 3 pieces, then 0
 
     RecordingClient refused;
     refused.status = 500;
@@ -72,7 +72,7 @@ TEST(NotifyExchange, DrainsTheWholeResponseAndStopsAfterOtherStatus) {
         http::HandleSlots handles(refused);
         EXPECT_EQ(NotifyExchange(kService, "H", 1, "B", 1, handles), -6);
     }
-    EXPECT_TRUE(refused.CallsStartingWith("ReadFile").empty());
+    EXPECT_TRUE(refused.CallsStartingWith("ReadBody").empty());
 }
 
 }  // namespace

@@ -69,9 +69,9 @@ bool RecordingClient::QueryStatusCode(http::Handle, std::uint32_t& statusCode) n
     return true;
 }
 
-bool RecordingClient::ReadFile(http::Handle, void* buffer, std::uint32_t capacity,
+bool RecordingClient::ReadBody(http::Handle, void* buffer, std::uint32_t capacity,
                                std::uint32_t& count) noexcept {
-    calls.push_back("ReadFile");
+    calls.push_back("ReadBody");
     count = 0;
     if (failAt == Step::Read) return false;
     std::size_t piece = responseBody.size() - bodyOffset_;
@@ -89,7 +89,7 @@ http::Handle RecordingClient::OpenUrl(http::Handle, const char* address) noexcep
     return failAt == Step::OpenUrl ? nullptr : Open("u");
 }
 
-void RecordingClient::CloseHandle(http::Handle handle) noexcept {
+void RecordingClient::Close(http::Handle handle) noexcept {
     --openHandles_;
     calls.push_back(std::string("Close ") + HandleName(handle));
 }

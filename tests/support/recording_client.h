@@ -40,10 +40,10 @@ public:
     bool SendRequest(http::Handle request, const char* headers, std::uint32_t headersLength,
                      const void* body, std::uint32_t bodyLength) noexcept override;
     bool QueryStatusCode(http::Handle request, std::uint32_t& status) noexcept override;
-    bool ReadFile(http::Handle handle, void* buffer, std::uint32_t capacity,
+    bool ReadBody(http::Handle handle, void* buffer, std::uint32_t capacity,
                   std::uint32_t& count) noexcept override;
     http::Handle OpenUrl(http::Handle session, const char* url) noexcept override;
-    void CloseHandle(http::Handle handle) noexcept override;
+    void Close(http::Handle handle) noexcept override;
 
 private:
     http::Handle Open(const char* name);
