@@ -10,6 +10,9 @@ build() {
     cmake --build --preset "$1"
 }
 
+# As a packager builds it: plain Release, every default but the service host.
+tools/check-default-builds.sh
+
 build linux
 ctest --preset linux
 build linux-asan

@@ -1,9 +1,11 @@
-# Builds the consumer project against the installed tree in ROOT, finding
-# PushNote by LOOKUP (find_package or pkg-config), and sends notes with its
-# C++ and C programs to the service stand-in. Variables: ROOT, LIBDIR (the
-# installed library folder, relative to ROOT), LOOKUP, CONSUMER_SOURCE,
-# C_EXAMPLE, WORK_DIR, RECORDS, SANITIZER_FLAGS (those the library was built
-# with, if any).
+# Builds the consumer project, finding PushNote by LOOKUP: find_package or
+# pkg-config in the installed tree in ROOT, or add_subdirectory or FetchContent
+# of the sources in SOURCE_DIR, built for the service stand-in (SERVICE_OPTIONS)
+# and with none of PushNote's tests. Then sends notes with its C++ and C
+# programs to the stand-in. Variables: ROOT, LIBDIR (the installed library
+# folder, relative to ROOT), LOOKUP, CONSUMER_SOURCE, C_EXAMPLE, WORK_DIR,
+# RECORDS, SANITIZER_FLAGS (those the library was built with, if any),
+# SOURCE_DIR and SERVICE_OPTIONS (a |-separated list of -D options).
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/../cli/checks.cmake)
 
@@ -14,13 +16,28 @@ if(LOOKUP STREQUAL "pkg-config")
 else()
     set(prefix_path ${ROOT})
 endif()
+set(source_options "")
+if(LOOKUP STREQUAL "add_subdirectory" OR LOOKUP STREQUAL "FetchContent")
+    string(REPLACE "|" ";" source_options "-DPUSHNOTE_SOURCE_DIR=${SOURCE_DIR}|${SERVICE_OPTIONS}")
+endif()
 execute_process(
     COMMAND ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${WORK_DIR} -DCMAKE_PREFIX_PATH=${prefix_path}
-            -DPUSHNOTE_LOOKUP=${LOOKUP} -DPUSHNOTE_C_EXAMPLE=${C_EXAMPLE}
+            -DPUSHNOTE_LOOKUP=${LOOKUP} -DPUSHNOTE_C_EXAMPLE=${C_EXAMPLE} ${source_options}
             -DCMAKE_C_FLAGS=${SANITIZER_FLAGS} -DCMAKE_CXX_FLAGS=${SANITIZER_FLAGS}
             -DCMAKE_EXE_LINKER_FLAGS=${SANITIZER_FLAGS}
     COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --parallel 2
+                COMMAND_ERROR_IS_FATAL ANY)
+if(source_options)
+    # A consuming project gets the library and the command, never our tests.
+    execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --target help
+                    OUTPUT_VARIABLE targets COMMAND_ERROR_IS_FATAL ANY)
+    foreach(test_target frame_tests push_note_wire_tests pushnote-stand-in notify_bench)
+        string(FIND "${targets}" "${test_target}" found)
+        expect_equal("${found}" -1 "target ${test_target} in a consuming project")
+    endforeach()
+    expect_contains("${targets}" "pushnote_command" "the pushnote command in a consuming project")
+endif()
 
 list_records(before)
 run_with_token(TOKEN consumer-token COMMAND ${WORK_DIR}/send_note_cpp "Fish & chips = 5")
