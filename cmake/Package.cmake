@@ -1,6 +1,7 @@
 # CPack (`cpack` in the build directory, or the `package` target): a ZIP for
-# Windows, the one to ship coming from the 32-bit build, and a .deb for Linux
-# whose run-time dependencies dpkg-shlibdeps works out from the binaries.
+# Windows, one from each of the release builds for 32-bit and 64-bit hosts, and
+# a .deb for Linux whose run-time dependencies dpkg-shlibdeps works out from
+# the binaries.
 set(CPACK_PACKAGE_NAME PushNote)
 set(CPACK_PACKAGE_VENDOR PushNote)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Posts notifications to a notify web API over HTTPS")
@@ -11,10 +12,12 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
     set(CPACK_GENERATOR ZIP)
+    # The name says which hosts can load the DLL: a process loads only a DLL
+    # of its own bitness.
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        set(CPACK_SYSTEM_NAME win32)
+        set(CPACK_SYSTEM_NAME windows-x86)
     else()
-        set(CPACK_SYSTEM_NAME win64)
+        set(CPACK_SYSTEM_NAME windows-x64)
     endif()
 else()
     set(CPACK_GENERATOR DEB)

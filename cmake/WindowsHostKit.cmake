@@ -1,6 +1,6 @@
 # What Windows hosts get besides the DLL and the headers: the import library
-# under its MSVC name, the .def file it is made from, a C example and a VBA
-# module with the Declare statements.
+# under its MSVC name, the .def file it is made from, examples for C, C#,
+# PowerShell and Python, and a VBA module with the Declare statements.
 include(${CMAKE_CURRENT_LIST_DIR}/ResultTexts.cmake)
 
 # MSVC's linker reads the MinGW import library as it is (a COFF archive); on
@@ -13,7 +13,9 @@ else()
     set(module_definition src/frame/PushNote.def)
 endif()
 install(FILES ${module_definition} DESTINATION ${CMAKE_INSTALL_LIBDIR} RENAME PushNote.def)
-install(FILES packaging/examples/send_note.c DESTINATION examples)
+install(FILES packaging/examples/send_note.c packaging/examples/SendNote.cs
+              packaging/examples/send_note.ps1 packaging/examples/send_note.py
+        DESTINATION examples)
 
 # The VBA module's result texts come from the one table.
 pushnote_read_result_table(PUSHNOTE_RESULT)

@@ -11,6 +11,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386
     imagemagick
+    python3 mono-mcs
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs all the tests: the Linux library (plain
-# and with sanitizers), the 32-bit PushNote.dll and the Windows tests under Wine.
+# and with sanitizers), the 32-bit PushNote.dll and the Windows tests under Wine,
+# and the release ZIPs for 32-bit and 64-bit Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-dependencies.sh
@@ -31,3 +32,11 @@ else
     build windows-x64
     ctest --preset windows-x64
 fi
+
+# The ZIPs to ship, from the release builds for 32-bit and 64-bit hosts: the
+# DLL's tables and size, and the files and import libraries in each ZIP.
+for preset in windows-release windows-x64-release; do
+    cmake --preset "$preset" -DPUSHNOTE_SERVICE_HOST=notify.example.com >/dev/null
+    cmake --build --preset "$preset"
+    tests/windows/check_release_build.sh "build/$preset"
+done

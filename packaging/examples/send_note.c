@@ -7,9 +7,10 @@
  * message arrives exactly as typed: "%", "&", "+" and "=" are escaped first.
  *
  * Build it from the folder that holds include/ and lib/, and put the program
- * beside bin/PushNote.dll (or bin/ on the PATH). With MinGW-w64:
+ * beside bin/PushNote.dll (or bin/ on the PATH). With MinGW-w64 (the
+ * x86_64-w64-mingw32-gcc for the x64 ZIP):
  *     i686-w64-mingw32-gcc -Iinclude examples/send_note.c -Llib -lPushNote -o send_note.exe
- * With MSVC, in a developer prompt for x86:
+ * With MSVC, in a developer prompt for x86 (x64 for the x64 ZIP):
  *     cl /Iinclude examples\send_note.c lib\PushNote.lib
  * On Linux, with the library installed:
  *     cc send_note.c $(pkg-config --cflags --libs pushnote) -o send_note

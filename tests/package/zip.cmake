@@ -2,9 +2,9 @@
 # its files, the import libraries against the DLL's exports, the C example
 # built with MinGW against each import library and, where RUNNER can run the
 # programs, the example and pushnote.exe run from the ZIP against the service
-# stand-in. Variables: CPACK, BUILD_DIR, WORK_DIR, VERSION, SYSTEM_NAME (win32 or
-# win64), C_COMPILER, NM, OBJDUMP, RUNNER ("|"-separated, empty: build only),
-# RECORDS.
+# stand-in. Variables: CPACK, BUILD_DIR, WORK_DIR, VERSION, SYSTEM_NAME
+# (windows-x86 or windows-x64), C_COMPILER, NM, OBJDUMP, RUNNER ("|"-separated,
+# empty: build only), RECORDS.
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/../cli/checks.cmake)
 
@@ -18,7 +18,8 @@ set(kit ${WORK_DIR}/${name})
 foreach(file bin/PushNote.dll bin/pushnote.exe include/pushnote.h include/pushnote.hpp
         include/pushnote_result_texts.h lib/libPushNote.dll.a lib/PushNote.lib lib/PushNote.def
         lib/cmake/PushNote/PushNoteConfig.cmake lib/pkgconfig/pushnote.pc
-        examples/send_note.c examples/PushNoteApi.bas share/doc/PushNote/reference.md)
+        examples/send_note.c examples/SendNote.cs examples/send_note.ps1 examples/send_note.py
+        examples/PushNoteApi.bas share/doc/PushNote/reference.md)
     if(NOT EXISTS ${kit}/${file})
         message(FATAL_ERROR "${file} is not in ${name}.zip")
     endif()
@@ -37,6 +38,23 @@ expect_contains("${vba}" "Public Declare PtrSafe Function PushNoteWithImage Lib 
                 "PushNoteApi.bas")
 expect_contains("${vba}" "Case -6: PushNoteResultText = \"the service answered with a status"
                 "PushNoteApi.bas")
+# Both bitnesses of Office, and a clear word when the DLL cannot be used.
+expect_contains("${vba}" "#If Win64 Then" "PushNoteApi.bas")
+foreach(error_number 48 53 453)
+    expect_contains("${vba}" "Case ${error_number}: PushNoteLoadErrorText = " "PushNoteApi.bas")
+endforeach()
+
+# The DLL and the command are built for the architecture the ZIP is named for.
+if(SYSTEM_NAME STREQUAL "windows-x86")
+    set(image_format pei-i386)
+else()
+    set(image_format pei-x86-64)
+endif()
+foreach(program bin/PushNote.dll bin/pushnote.exe)
+    execute_process(COMMAND ${OBJDUMP} -f ${kit}/${program} OUTPUT_VARIABLE header
+                    COMMAND_ERROR_IS_FATAL ANY)
+    expect_contains("${header}" "file format ${image_format}" "${program} of ${name}.zip")
+endforeach()
 
 # pushnote.exe needs PushNote.dll beside it and system DLLs only: the C and
 # C++ run-time libraries of MinGW are linked in.
@@ -59,12 +77,13 @@ list(SORT exports)
 foreach(library libPushNote.dll.a PushNote.lib)
     execute_process(COMMAND ${NM} ${kit}/lib/${library} OUTPUT_VARIABLE symbols
                     COMMAND_ERROR_IS_FATAL ANY)
-    if(SYSTEM_NAME STREQUAL "win32")
+    if(SYSTEM_NAME STREQUAL "windows-x86")
         string(REGEX MATCHALL " I __imp__[A-Za-z]+@[0-9]+" imports "${symbols}")
         list(TRANSFORM imports REPLACE " I __imp__([A-Za-z]+)@[0-9]+" "\\1")
     else()
-        string(REGEX MATCHALL " I __imp_[A-Za-z]+" imports "${symbols}")
-        list(TRANSFORM imports REPLACE " I __imp_" "")
+        # No decorations on 64-bit Windows: the plain names, nothing after them.
+        string(REGEX MATCHALL " I __imp_[A-Za-z]+\n" imports "${symbols}")
+        list(TRANSFORM imports REPLACE " I __imp_([A-Za-z]+)\n" "\\1")
     endif()
     list(SORT imports)
     expect_equal("${imports}" "${exports}" "functions imported through ${library}")
