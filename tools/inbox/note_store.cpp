@@ -7,6 +7,9 @@ namespace {
 constexpr std::int64_t kApplicationId = 0x504E4942;
 constexpr std::int64_t kSchemaVersion = 1;
 
+// The image bytes live in a table of their own: SQLite reads the columns of
+// a row in order, so metadata stored after a large blob would cost a walk
+// through all of its pages on every listing.
 constexpr const char* kSchema = R"(
 CREATE TABLE notes (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -16,13 +19,17 @@ CREATE TABLE notes (
     content_type TEXT NOT NULL,
     message TEXT NOT NULL,
     message_repaired INTEGER NOT NULL,
-    image BLOB,
     image_type TEXT,
     image_width INTEGER,
     image_height INTEGER,
+    image_size INTEGER,
     answer_status INTEGER NOT NULL,
     answer_body TEXT NOT NULL,
     answer_chaos TEXT NOT NULL
+);
+CREATE TABLE images (
+    note_id INTEGER PRIMARY KEY,
+    bytes BLOB NOT NULL
 );
 PRAGMA application_id = 1347307842;
 PRAGMA user_version = 1;
@@ -30,7 +37,7 @@ PRAGMA user_version = 1;
 
 constexpr const char* kNoteColumns =
     "id, received_ms, token_fingerprint, user_agent, content_type, message, message_repaired, "
-    "image_type, image_width, image_height, length(image), answer_status, answer_body, "
+    "image_type, image_width, image_height, image_size, answer_status, answer_body, "
     "answer_chaos FROM notes";
 
 std::int64_t Pragma(sqlite::Database& database, const char* name) {
@@ -91,21 +98,28 @@ void NoteStore::Open(const std::filesystem::path& file) {
     sqlite3_busy_timeout(database_.Handle(), 5000);
     if (empty) database_.Execute(kSchema);
 
-    insert_.emplace(database_.Prepare(
+    insertNote_.emplace(database_.Prepare(
         "INSERT INTO notes (received_ms, token_fingerprint, user_agent, content_type, message, "
-        "message_repaired, image, image_type, image_width, image_height, answer_status, "
+        "message_repaired, image_type, image_width, image_height, image_size, answer_status, "
         "answer_body, answer_chaos) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
         "?13)"));
-    prune_.emplace(database_.Prepare("DELETE FROM notes WHERE id <= ?1"));
+    insertImage_.emplace(database_.Prepare("INSERT INTO images (note_id, bytes) VALUES (?1, ?2)"));
+    pruneNotes_.emplace(database_.Prepare("DELETE FROM notes WHERE id <= ?1"));
+    pruneImages_.emplace(database_.Prepare("DELETE FROM images WHERE note_id <= ?1"));
     // Applies a smaller --keep than the last run had.
     sqlite::Statement newest = database_.Prepare("SELECT max(id) FROM notes");
-    if (newest.Step() && !newest.IsNull(0)) prune_->Bind(1, newest.Integer(0) - keep_).Run();
+    if (newest.Step() && !newest.IsNull(0)) Prune(newest.Integer(0) - keep_);
+}
+
+void NoteStore::Prune(std::int64_t lastDropped) {
+    pruneNotes_->Bind(1, lastDropped).Run();
+    pruneImages_->Bind(1, lastDropped).Run();
 }
 
 std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes) {
     std::lock_guard lock(mutex_);
     sqlite::Transaction transaction(database_);
-    sqlite::Statement& insert = *insert_;
+    sqlite::Statement& insert = *insertNote_;
     insert.Bind(1, note.receivedMs)
         .Bind(2, note.tokenFingerprint)
         .Bind(3, note.userAgent)
@@ -116,25 +130,30 @@ std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes) {
         .Bind(12, note.answer.body)
         .Bind(13, note.answer.chaos);
     if (note.image) {
-        insert.BindBlob(7, imageBytes)
-            .Bind(8, note.image->type)
-            .Bind(9, std::int64_t{note.image->width})
-            .Bind(10, std::int64_t{note.image->height});
+        insert.Bind(7, note.image->type)
+            .Bind(8, std::int64_t{note.image->width})
+            .Bind(9, std::int64_t{note.image->height})
+            .Bind(10, static_cast<std::int64_t>(imageBytes.size()));
     }
     insert.Run();
     const std::int64_t id = database_.LastInsertId();
+    if (note.image) insertImage_->Bind(1, id).BindBlob(2, imageBytes).Run();
     // Ids are handed out one by one and never reused, so the oldest to drop
     // are exactly those at or below this one.
-    prune_->Bind(1, id - keep_).Run();
+    Prune(id - keep_);
     transaction.Commit();
     return id;
 }
 
-std::vector<Note> NoteStore::List(int limit, std::optional<std::int64_t> before) {
+std::vector<Note> NoteStore::List(int limit, std::optional<std::int64_t> before,
+                                  std::optional<std::int64_t> after) {
     std::lock_guard lock(mutex_);
-    sqlite::Statement query = database_.Prepare(std::string("SELECT ") + kNoteColumns +
-                                                " WHERE id < ?1 ORDER BY id DESC LIMIT ?2");
-    query.Bind(1, before.value_or(INT64_MAX)).Bind(2, std::int64_t{limit});
+    sqlite::Statement query =
+        database_.Prepare(std::string("SELECT ") + kNoteColumns +
+                          " WHERE id < ?1 AND id > ?2 ORDER BY id DESC LIMIT ?3");
+    query.Bind(1, before.value_or(INT64_MAX))
+        .Bind(2, after.value_or(0))
+        .Bind(3, std::int64_t{limit});
     std::vector<Note> notes;
     while (query.Step()) notes.push_back(ReadNote(query));
     return notes;
@@ -152,7 +171,7 @@ std::optional<Note> NoteStore::Find(std::int64_t id) {
 std::optional<StoredImage> NoteStore::Image(std::int64_t id) {
     std::lock_guard lock(mutex_);
     sqlite::Statement query = database_.Prepare(
-        "SELECT image_type, image FROM notes WHERE id = ?1 AND image IS NOT NULL");
+        "SELECT image_type, bytes FROM notes JOIN images ON note_id = id WHERE id = ?1");
     query.Bind(1, id);
     if (!query.Step()) return std::nullopt;
     return StoredImage{query.Text(0), query.Blob(1)};
@@ -160,8 +179,12 @@ std::optional<StoredImage> NoteStore::Image(std::int64_t id) {
 
 std::int64_t NoteStore::Clear() {
     std::lock_guard lock(mutex_);
+    sqlite::Transaction transaction(database_);
     database_.Execute("DELETE FROM notes");
-    return database_.Changes();
+    const std::int64_t deleted = database_.Changes();
+    database_.Execute("DELETE FROM images");
+    transaction.Commit();
+    return deleted;
 }
 
 }  // namespace pushnote::inbox

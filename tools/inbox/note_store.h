@@ -57,8 +57,9 @@ public:
 
     // Stores the note (id left 0) with its image bytes, if any; returns its id.
     std::int64_t Add(const Note& note, const std::string& imageBytes);
-    // Newest first; only notes older than `before` when it is given.
-    std::vector<Note> List(int limit, std::optional<std::int64_t> before);
+    // Newest first; only notes with ids between `after` and `before`, those given.
+    std::vector<Note> List(int limit, std::optional<std::int64_t> before,
+                           std::optional<std::int64_t> after);
     std::optional<Note> Find(std::int64_t id);
     std::optional<StoredImage> Image(std::int64_t id);
     // Deletes every note; returns how many there were.
@@ -66,12 +67,16 @@ public:
 
 private:
     void Open(const std::filesystem::path& file);
+    // Drops the notes with ids up to lastDropped, with their images.
+    void Prune(std::int64_t lastDropped);
 
     std::mutex mutex_;
     sqlite::Database database_;
     std::int64_t keep_;
-    std::optional<sqlite::Statement> insert_;
-    std::optional<sqlite::Statement> prune_;
+    std::optional<sqlite::Statement> insertNote_;
+    std::optional<sqlite::Statement> insertImage_;
+    std::optional<sqlite::Statement> pruneNotes_;
+    std::optional<sqlite::Statement> pruneImages_;
 };
 
 }  // namespace pushnote::inbox

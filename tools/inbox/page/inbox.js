@@ -89,11 +89,18 @@ function clearNotes() {
   updateCount();
 }
 
+function newestShown() {
+  const first = listElement.firstElementChild;
+  return first ? Number(first.dataset.id) : 0;
+}
+
+// The first load puts the whole list in at once; later ones (after the event
+// stream was down) add the notes that came meanwhile.
 async function loadNotes() {
-  const response = await fetch('/api/notes?limit=1000');
-  const { notes } = await response.json();
+  const newest = newestShown();
+  const query = newest ? `limit=1000&after=${newest}` : 'limit=1000';
+  const { notes } = await (await fetch(`/api/notes?${query}`)).json();
   if (shown.size === 0) {
-    // The first load: one insertion of the whole list.
     const fragment = document.createDocumentFragment();
     for (const note of notes) {
       const item = noteItem(note);
@@ -104,11 +111,12 @@ async function loadNotes() {
     listElement.append(fragment);
     updateCount();
   } else {
-    // Notes that arrived while the stream was down; those shown stay.
     for (const note of notes) addNote(note, false);
   }
-  performance.mark('notes-shown');
-  document.body.dataset.loaded = 'true';
+  if (!document.body.dataset.loaded) {
+    performance.mark('notes-shown');
+    document.body.dataset.loaded = 'true';
+  }
 }
 
 async function showChaos() {
@@ -119,14 +127,14 @@ async function showChaos() {
     'Chaos on: ' + active.map(([name, value]) => (value === true ? name : `${name}=${value}`)).join(', ');
 }
 
-function listen() {
+function listen(firstLoad) {
   const events = new EventSource('/api/events');
   events.addEventListener('open', () => {
     connectionElement.textContent = 'live';
     connectionElement.classList.add('live');
     document.body.dataset.live = 'true';
-    // Whatever arrived while the stream was down.
-    loadNotes();
+    // Whatever arrived before the stream was open, or while it was down.
+    firstLoad.then(loadNotes);
     showChaos();
   });
   events.addEventListener('error', () => {
@@ -148,4 +156,4 @@ document.getElementById('clear').addEventListener('click', async () => {
   clearNotes();
 });
 
-listen();
+listen(loadNotes());
