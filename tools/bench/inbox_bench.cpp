@@ -29,8 +29,8 @@ double Measure(const char* what, int count, Post post) {
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double rate = count / seconds;
-    std::printf("%-28s %6d notes in %7.3f s = %8.0f notes/s (%.3f ms each)\n", what, count,
-                seconds, rate, 1000 * seconds / count);
+    std::printf("%-28s %6d notes in %7.3f s = %8.0f notes/s (%.3f ms each)\n", what, count, seconds,
+                rate, 1000 * seconds / count);
     return rate;
 }
 
