@@ -134,15 +134,23 @@ expect "status on" 200 '"status":503' -X PUT -H 'X-PushNote-Inbox: 1' \
     --data-binary '{"rate_limit":0,"status":503}' "$base/api/chaos"
 expect "chaos status" 503 '"status":503' "${good[@]}" --data-binary 'message=three' "$notify"
 expect "answer kept" 200 '"answer":{"status":503' "$base/api/notes?limit=1"
-expect "chaos off" 200 '"status":0' "${json[@]}" --data-binary '{"status":0}' "$base/api/chaos"
+expect "trickle on" 200 '"trickle":true' "${json[@]}" --data-binary '{"status":0,"trickle":true}' \
+    "$base/api/chaos"
+expect "trickled answer" 200 '{"status":200,"message":"ok"}' \
+    "${good[@]}" --data-binary 'message=slowly' "$notify"
+expect "silent on" 200 '"silent":true' "${json[@]}" --data-binary '{"trickle":false,"silent":true}' \
+    "$base/api/chaos"
+expect "no answer" 000 '' --max-time 2 "${good[@]}" --data-binary 'message=hush' "$notify"
+expect "silence kept" 200 '"answer":{"status":0' "$base/api/notes?limit=1"
+expect "chaos off" 200 '"status":0' "${json[@]}" --data-binary '{"silent":false}' "$base/api/chaos"
 
 # A restart keeps the notes; a smaller --keep drops the oldest.
 before=$(note_count)
-[[ $before -eq 7 ]] || fail "expected 7 stored notes, found $before"
+[[ $before -eq 9 ]] || fail "expected 9 stored notes, found $before"
 stop_inbox
 start_inbox --keep 3
 [[ $(note_count) -eq 3 ]] || fail "--keep 3 left $(note_count) notes"
-expect "newest kept" 200 '"message":"three"' "$base/api/notes?limit=1"
+expect "newest kept" 200 '"message":"hush"' "$base/api/notes?limit=1"
 expect "another note" 200 '"message":"ok"' "${good[@]}" --data-binary 'message=four' "$notify"
 [[ $(note_count) -eq 3 ]] || fail "a note past --keep 3 left $(note_count) notes"
 expect "clear" 200 '"deleted":3' -X DELETE -H 'X-PushNote-Inbox: 1' "$base/api/notes"
@@ -151,6 +159,12 @@ expect "clear" 200 '"deleted":3' -X DELETE -H 'X-PushNote-Inbox: 1' "$base/api/n
 # The ca command prints the CA the server's certificate comes from.
 "$inbox" ca --data "$data" | cmp -s - "$data/tls/ca.pem" || fail "ca printed another file"
 stop_inbox
+
+# Listening beyond loopback warns first (this address cannot be bound here).
+"$inbox" --listen 192.0.2.1 --port "$port" --data "$data" --max-seconds 5 >"$work/listen.log" 2>&1 &&
+    fail "listening on 192.0.2.1 worked"
+grep -q "everyone on that network can read the notes" "$work/listen.log" ||
+    fail "no warning for a non-loopback address: $(cat "$work/listen.log")"
 
 # Stores that cannot be used are refused with exit code 1, never reset.
 refused() {

@@ -113,17 +113,17 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
                 host.c_str(), static_cast<unsigned>(options.service.port));
     std::printf("pushnote-inbox: notes in %s\n", (options.data / "inbox.sqlite3").c_str());
     if (!caFile.empty()) std::printf("pushnote-inbox: CA certificate %s\n", caFile.c_str());
-    if (!IsLoopback(options.listen)) {
-        std::fprintf(stderr,
-                     "pushnote-inbox: warning: listening on %s: everyone on that network can "
-                     "read the notes and clear them\n",
-                     options.listen.c_str());
-    }
     std::fflush(stdout);
 }
 
 // Serves until a signal or the end of the lifetime, then ends the process.
 [[noreturn]] void Serve(Options& options, const sigset_t& signals) {
+    if (!IsLoopback(options.listen) && !options.test.directives) {
+        std::fprintf(stderr,
+                     "pushnote-inbox: warning: listening on %s: everyone on that network can "
+                     "read the notes and clear them\n",
+                     options.listen.c_str());
+    }
     fs::create_directories(options.data);
     std::string caFile;
     if (!options.http && options.service.cert.empty()) {
