@@ -97,6 +97,8 @@ expect "unknown content type" 400 'unsupported content type' \
     "${good[@]}" -H 'Content-Type: text/plain' --data-binary 'message=hi' "$notify"
 expect "GIF image" 400 'neither a JPEG nor a PNG' \
     "${good[@]}" -F "message=gif" -F "imageFile=@$work/small.gif;type=image/jpeg" "$notify"
+expect "empty image" 400 'neither a JPEG nor a PNG' \
+    "${good[@]}" -F "message=nothing" -F "imageFile=@/dev/null;filename=empty.png" "$notify"
 expect "image too large" 413 'larger than the limit' \
     "${good[@]}" -F "message=big" -F "imageFile=@$work/large.png" "$notify"
 # The server gives up waiting for the rest after its read timeout.

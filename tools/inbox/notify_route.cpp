@@ -62,7 +62,7 @@ std::optional<std::string> ReadBody(const Request& request, const ContentReader&
 // The message and image of a multipart body, checked.
 std::optional<Refusal> ReadMultipart(const Request& request, const std::string& body,
                                      std::uint64_t maxImageBytes, std::string& message,
-                                     std::string& image) {
+                                     std::optional<std::string>& image) {
     const stand_in::MultipartBody parsed =
         stand_in::ParseMultipart(request.get_header_value("Content-Type"), body);
     if (!parsed.error.empty()) return Refusal{400, "malformed multipart body: " + parsed.error};
@@ -78,11 +78,15 @@ std::optional<Refusal> ReadMultipart(const Request& request, const std::string& 
             return Refusal{
                 400, "malformed multipart body: part \"" + part.name + "\" given more than once"};
         seen = true;
-        (part.name == "message" ? message : image) = std::string(part.content);
+        if (part.name == "message") {
+            message = part.content;
+        } else {
+            image = part.content;
+        }
     }
     if (!haveMessage) return Refusal{400, "missing message: the body has no message part"};
-    if (image.size() > maxImageBytes) {
-        return Refusal{413, "image of " + std::to_string(image.size()) +
+    if (image && image->size() > maxImageBytes) {
+        return Refusal{413, "image of " + std::to_string(image->size()) +
                                 " bytes is larger than the limit of " +
                                 std::to_string(maxImageBytes) + " bytes"};
     }
@@ -122,7 +126,7 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     const bool chunked = request.get_header_value("Transfer-Encoding") == "chunked";
     const std::optional<std::string> body = ReadBody(request, reader);
     if (!body) {
-        return AnswerJson(response, 400, "wrong Content-Length: the body ended before it");
+        return AnswerJson(response, 400, "wrong Content-Length: the body is shorter than it says");
     }
     if (!request.has_header("Content-Length") && !chunked) {
         return AnswerJson(response, 400, "missing Content-Length");
@@ -133,7 +137,8 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     }
 
     const std::string type = MediaType(request.get_header_value("Content-Type"));
-    std::string message, imageBytes;
+    std::string message;
+    std::optional<std::string> imageBytes;
     if (type == "application/x-www-form-urlencoded") {
         FormMessage form = ParseFormMessage(*body);
         if (!form.error.empty()) return AnswerJson(response, 400, form.error);
@@ -150,11 +155,11 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     }
 
     Note note;
-    if (!imageBytes.empty()) {
-        const std::optional<ImageInfo> info = InspectImage(imageBytes);
+    if (imageBytes) {
+        const std::optional<ImageInfo> info = InspectImage(*imageBytes);
         if (!info) return AnswerJson(response, 400, "imageFile is neither a JPEG nor a PNG image");
         note.image = ImageSummary{info->type, info->width, info->height,
-                                  static_cast<std::int64_t>(imageBytes.size())};
+                                  static_cast<std::int64_t>(imageBytes->size())};
     }
     RepairedText text = RepairUtf8(message);
     note.message = std::move(text.text);
@@ -171,7 +176,7 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
             : Dump({{"status", decision.status},
                     {"message", decision.reason.empty() ? "ok" : "chaos: " + decision.reason}});
     note.answer = Answer{decision.status, answerBody, decision.reason};
-    note.id = inbox.store.Add(note, imageBytes);
+    note.id = inbox.store.Add(note, imageBytes.value_or(std::string()));
     inbox.events.Publish("event: note\ndata: " + Dump(ToJson(note)) + "\n\n");
 
     std::this_thread::sleep_for(std::chrono::milliseconds(decision.delayMs));

@@ -152,6 +152,7 @@ searchElement.addEventListener('input', () => {
 });
 
 document.getElementById('clear').addEventListener('click', async () => {
+  if (!window.confirm('Delete every note in the inbox?')) return;
   await fetch('/api/notes', { method: 'DELETE', headers: { 'X-PushNote-Inbox': '1' } });
   clearNotes();
 });
