@@ -1,5 +1,6 @@
 // The inbox page in a real browser: shows the notes already stored, adds a new
-// one live, shows markup as text and keeps to its own content policy.
+// one live, shows markup as text, follows chaos settings and searches, all
+// within its own content policy (a violation is a console error).
 //   node inbox_page_test.mjs URL TOKEN PROFILE_DIR SCREENSHOT
 import { launchChromium, sendNote } from './chromium.mjs';
 
@@ -44,6 +45,18 @@ try {
   // Shown as characters: no element was made from it.
   const madeImages = await page.$$eval('img[src="x"], .message *', (found) => found.length);
   if (madeImages !== 0) problems.push('the message was read as HTML');
+
+  // Chaos switched on elsewhere shows at once, and goes when switched off.
+  const setChaos = (settings) => page.evaluate((body) => fetch('/api/chaos', {
+    method: 'PUT', headers: { 'Content-Type': 'application/json' }, body }), JSON.stringify(settings));
+  const banner = (text) => page.waitForFunction((text) => {
+    const element = document.getElementById('chaos');
+    return text ? !element.hidden && element.textContent.includes(text) : element.hidden;
+  }, { timeout: 10000 }, text);
+  await setChaos({ delay_ms: 250 });
+  await banner('delay_ms=250');
+  await setChaos({ delay_ms: 0 });
+  await banner('');
 
   // The search box filters by text.
   await page.type('#search', 'picture');

@@ -143,7 +143,9 @@ void InstallApiRoutes(httplib::Server& server, Inbox& inbox) {
         if (const std::string error = inbox.chaos.Update(changes); !error.empty()) {
             return AnswerError(response, 400, error);
         }
-        AnswerJson(response, 200, ToJson(inbox.chaos.Settings()));
+        const nlohmann::ordered_json settings = ToJson(inbox.chaos.Settings());
+        inbox.events.Publish("event: chaos\ndata: " + Dump(settings) + "\n\n");
+        AnswerJson(response, 200, settings);
     });
 
     server.Get("/api/events",

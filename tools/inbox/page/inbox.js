@@ -119,8 +119,7 @@ async function loadNotes() {
   }
 }
 
-async function showChaos() {
-  const settings = await (await fetch('/api/chaos')).json();
+function showChaos(settings) {
   const active = Object.entries(settings).filter(([, value]) => value !== 0 && value !== false);
   chaosElement.hidden = active.length === 0;
   chaosElement.textContent =
@@ -135,7 +134,7 @@ function listen(firstLoad) {
     document.body.dataset.live = 'true';
     // Whatever arrived before the stream was open, or while it was down.
     firstLoad.then(loadNotes);
-    showChaos();
+    fetch('/api/chaos').then((response) => response.json()).then(showChaos);
   });
   events.addEventListener('error', () => {
     connectionElement.textContent = 'reconnecting';
@@ -144,6 +143,7 @@ function listen(firstLoad) {
   });
   events.addEventListener('note', (event) => addNote(JSON.parse(event.data), true));
   events.addEventListener('clear', clearNotes);
+  events.addEventListener('chaos', (event) => showChaos(JSON.parse(event.data)));
   events.addEventListener('reload', loadNotes);
 }
 
