@@ -115,6 +115,7 @@ cmp -s "$work/body" "$work/small.png" || fail "image bytes differ from those sen
 expect "no such note" 404 'no such note' "$base/api/notes/99"
 expect "page" 200 'PushNote inbox' "$base/"
 grep -qi "^content-security-policy: default-src 'self'" "$work/head" || fail "page without CSP"
+expect "foreign host name" 403 'localhost only' -H 'Host: inbox.example:1' "$base/api/notes"
 expect "paging" 200 '"id":2' "$base/api/notes?limit=1&before=3"
 [[ $(grep -o '"id":' "$work/body" | wc -l) -eq 1 ]] || fail "limit=1 gave more than one note"
 

@@ -54,6 +54,20 @@ void RefuseUnmarked(Response& response) {
                 "changing the inbox needs Content-Type: application/json or X-PushNote-Inbox: 1");
 }
 
+// The Host a request was sent to, without its port.
+std::string HostName(const Request& request) {
+    const std::string host = request.get_header_value("Host");
+    if (host.starts_with('[')) return host.substr(0, host.find(']') + 1);
+    return host.substr(0, host.find(':'));
+}
+
+// A page of another site whose name it points at 127.0.0.1 would count as
+// the same origin as the inbox; such requests carry that other name.
+bool AddressedToLoopback(const Request& request) {
+    const std::string host = HostName(request);
+    return host == "localhost" || host == "[::1]" || host.starts_with("127.");
+}
+
 void ServeAsset(const std::string& path, Response& response) {
     const PageAsset* asset = FindPageAsset(path);
     if (!asset) return AnswerError(response, 404, "not found");
@@ -154,7 +168,11 @@ void InstallApiRoutes(httplib::Server& server, Inbox& inbox) {
     // On loopback compressing costs more than it saves: the server's Brotli at
     // its highest level takes seconds for a list of a thousand notes. The
     // request is the server's own non-const object, lent to the handler.
-    server.set_pre_routing_handler([](const Request& request, Response&) {
+    server.set_pre_routing_handler([&inbox](const Request& request, Response& response) {
+        if (inbox.loopbackOnly && !AddressedToLoopback(request)) {
+            AnswerError(response, 403, "the inbox answers requests to localhost only");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         const_cast<Request&>(request).headers.erase("Accept-Encoding");
         return httplib::Server::HandlerResponse::Unhandled;
     });

@@ -19,6 +19,7 @@ struct Inbox {
     Chaos& chaos;
     std::set<std::string> tokens;  // empty: every token is accepted
     std::uint64_t maxImageBytes = 0;
+    bool loopbackOnly = true;  // answer only requests addressed to a loopback name
 };
 
 // JSON text on one line; bytes that are not UTF-8 become U+FFFD.

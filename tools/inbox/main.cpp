@@ -139,7 +139,8 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
                 events,
                 chaos,
                 {options.tokens.begin(), options.tokens.end()},
-                options.maxImageBytes};
+                options.maxImageBytes,
+                IsLoopback(options.listen)};
     pushnote::stand_in::Recorder recorder(options.test.recordDir, false);
 
     std::vector<const Listener*> listeners{&options.service};
