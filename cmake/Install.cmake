@@ -1,5 +1,5 @@
-# What `cmake --install` puts in place: the library, the pushnote command, the
-# headers, a CMake package (find_package(PushNote) gives PushNote::pushnote), a
+# What `cmake --install` puts in place: the library, the pushnote command, on
+# Linux pushnote-inbox, the headers, a CMake package (find_package(PushNote) gives PushNote::pushnote), a
 # pkg-config file (pushnote) and the reference; on Windows also what hosts in
 # other languages need (WindowsHostKit.cmake).
 include(CMakePackageConfigHelpers)
@@ -14,6 +14,11 @@ install(TARGETS pushnote_command RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES include/pushnote.h include/pushnote.hpp include/pushnote_result_texts.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES docs/reference.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(TARGET pushnote-inbox)
+    # The local inbox for developers of hosts; its page is built in.
+    install(TARGETS pushnote-inbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES docs/inbox.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 install(EXPORT PushNoteTargets NAMESPACE PushNote:: DESTINATION ${PUSHNOTE_CMAKE_PACKAGE_DIR})
 configure_package_config_file(cmake/PushNoteConfig.cmake.in

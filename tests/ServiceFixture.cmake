@@ -2,8 +2,9 @@
 # Windows builds, a fresh Wine prefix that trusts the test CA.
 #
 #   pki          make_test_pki.sh into ${CMAKE_BINARY_DIR}/test-pki
-#   service      the stand-in on PUSHNOTE_SERVICE_PORT (expired certificate on
-#                that port + 10), recording into ${CMAKE_BINARY_DIR}/service-records
+#   service      pushnote-inbox with its test directives on PUSHNOTE_SERVICE_PORT
+#                (expired certificate on that port + 10), recording into
+#                ${CMAKE_BINARY_DIR}/service-records
 #   wine_prefix  ${PUSHNOTE_WINE_PREFIX} made afresh, the test CA in its Root store
 
 set(pushnote_test_pki_dir ${CMAKE_BINARY_DIR}/test-pki)
@@ -12,14 +13,14 @@ set(pushnote_service_run_dir ${CMAKE_BINARY_DIR}/service)
 math(EXPR pushnote_expired_port "${PUSHNOTE_SERVICE_PORT} + 10")
 
 set(PUSHNOTE_STAND_IN_MAX_SECONDS "1800" CACHE STRING
-    "Seconds after which the service stand-in started by the tests ends by itself")
+    "Seconds after which the service started by the tests ends by itself")
 if(WIN32)
-    # The stand-in is a Linux program; a cross build uses the linux preset's.
-    set(PUSHNOTE_STAND_IN ${PROJECT_SOURCE_DIR}/build/linux/tools/stand_in/pushnote-stand-in
-        CACHE FILEPATH "Native service stand-in that the Windows wire tests talk to")
+    # The service is a Linux program; a cross build uses the linux preset's.
+    set(PUSHNOTE_STAND_IN ${PROJECT_SOURCE_DIR}/build/linux/tools/inbox/pushnote-inbox
+        CACHE FILEPATH "Native pushnote-inbox that the Windows wire tests talk to")
     set(pushnote_stand_in ${PUSHNOTE_STAND_IN})
 else()
-    set(pushnote_stand_in $<TARGET_FILE:pushnote-stand-in>)
+    set(pushnote_stand_in $<TARGET_FILE:pushnote-inbox>)
 endif()
 
 add_test(NAME pki_setup

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The main job, end to end: builds the Linux library and the Windows DLL for the
-# local service stand-in, starts it, posts notifications through
+# local service, starts pushnote-inbox, posts notifications through
 # libpushnote.so and through PushNote.dll under Wine (both via the pushnote
-# command, a host of the library like any other), shows what the service
-# received, and stops it.
+# command, a host of the library like any other), shows what the inbox
+# received, saves a screenshot of its page, and stops it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-dependencies.sh
@@ -19,7 +19,7 @@ echo "== Building libpushnote.so and PushNote.dll ($windows)"
 for preset in linux "$windows"; do
     cmake --preset "$preset" >/dev/null
 done
-cmake --build --preset linux --target pushnote pushnote_command pushnote-stand-in >/dev/null
+cmake --build --preset linux --target pushnote pushnote_command pushnote-inbox >/dev/null
 cmake --build --preset "$windows" --target pushnote pushnote_command import_test_ca >/dev/null
 
 demo=$PWD/build/demo
@@ -30,68 +30,56 @@ tests/support/make_test_pki.sh "$pki"
 convert -size 96x64 gradient:navy-gold "$demo/picture.gif"
 rm -f "$demo/picture.jpg"
 
-echo "== Preparing a Wine prefix that trusts the stand-in's test CA"
+echo "== Preparing a Wine prefix that trusts the test CA"
 prefix=$demo/wineprefix
 tests/support/make_wine_prefix.sh "$prefix" "$wine_arch" \
     "build/$windows/tests/import_test_ca.exe" "$pki/ca.pem" >/dev/null
 
-stand_in_pid=
-stop_service() {
-    if [ -n "$stand_in_pid" ]; then
-        kill "$stand_in_pid" 2>/dev/null || true
-        wait "$stand_in_pid" 2>/dev/null || true
-        stand_in_pid=
-    fi
-}
-trap stop_service EXIT
+port_of() { sed -n 's/^PUSHNOTE_SERVICE_PORT:STRING=//p' "build/$1/CMakeCache.txt"; }
+linux_port=$(port_of linux) windows_port=$(port_of "$windows")
 
-# start_service PORT RECORD_DIR: the stand-in in the background, for 5 minutes at most.
-start_service() {
-    rm -rf "$2"
-    build/linux/tools/stand_in/pushnote-stand-in --port "$1" --cert "$pki/server.pem" \
-        --key "$pki/server.key" --record-dir "$2" --pid-file "$demo/stand-in.pid" \
-        --max-seconds 300 --print &
-    stand_in_pid=$!
+# Each build has its service port compiled in, so one inbox process listens
+# on each; they share one store, and either page shows every note.
+inbox=build/linux/tools/inbox/pushnote-inbox
+data=$demo/inbox
+rm -rf "$data"
+inbox_pids=()
+stop_inboxes() {
+    for pid in "${inbox_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    inbox_pids=()
+}
+trap stop_inboxes EXIT
+start_inbox() {
+    "$inbox" --port "$1" --data "$data" --cert "$pki/server.pem" --key "$pki/server.key" \
+        --max-seconds 300 >"$demo/inbox-$1.log" 2>&1 &
+    inbox_pids+=($!)
     for _ in $(seq 50); do
-        [ -s "$demo/stand-in.pid" ] && return 0
+        grep -q "inbox at" "$demo/inbox-$1.log" && return 0
         sleep 0.1
     done
-    echo "the service stand-in did not start" >&2
+    echo "pushnote-inbox did not start:" >&2
+    cat "$demo/inbox-$1.log" >&2
     exit 1
 }
-
-port_of() { sed -n 's/^PUSHNOTE_SERVICE_PORT:STRING=//p' "build/$1/CMakeCache.txt"; }
-
-# show_requests RECORD_DIR: what the service received, body cut short.
-show_requests() {
-    for request in "$1"/*.request; do
-        echo "-- $(basename "$request")"
-        sed -n '1,/^\r\{0,1\}$/p' "$request" | tr -d '\r' | grep -v '^$'
-        fields=${request%.request}.fields
-        if [ -f "$fields" ]; then
-            sed 's/^/   part: /' "$fields"
-        else
-            echo "   body: $(sed -n '/^\r\{0,1\}$/,$p' "$request" | tail -n +2 | head -c 200)"
-        fi
-    done
-}
+start_inbox "$linux_port"
+start_inbox "$windows_port"
+echo "== pushnote-inbox at https://localhost:$linux_port/ and https://localhost:$windows_port/"
 
 export PUSHNOTE_TOKEN=demo-token
 
 echo
 echo "== Linux: libpushnote.so through build/linux/tools/pushnote/pushnote"
-start_service "$(port_of linux)" "$demo/records-linux"
 pushnote=build/linux/tools/pushnote/pushnote
 $pushnote send "Hello from Linux: 2 + 2 = 4 & 100% sure"
 echo "Piped from a script, café ☕" | LC_ALL=C.UTF-8 $pushnote send -
 $pushnote send "A picture" --image "$demo/picture.gif"
-stop_service
-show_requests "$demo/records-linux"
 echo "The GIF was converted beside it: $(ls "$demo"/picture.jpg)"
 
 echo
 echo "== Windows: PushNote.dll under Wine through pushnote.exe"
-start_service "$(port_of "$windows")" "$demo/records-windows"
 # Wine hands the program its arguments in the ANSI code page (1252 by default),
 # converted from the Unix locale's UTF-8; the library sends them as UTF-8.
 cmake/wine-run.sh "$prefix" "build/$windows/tools/pushnote/pushnote.exe" \
@@ -100,5 +88,25 @@ LC_ALL=C.UTF-8 cmake/wine-run.sh "$prefix" "build/$windows/tools/pushnote/pushno
     send "Café from Windows"
 cmake/wine-run.sh "$prefix" "build/$windows/tools/pushnote/pushnote.exe" \
     send "A picture from Windows" --image "Z:$demo/picture.gif"
-stop_service
-show_requests "$demo/records-windows"
+
+echo
+echo "== What the inbox received (GET /api/notes)"
+curl -sS --cacert "$pki/ca.pem" "https://localhost:$linux_port/api/notes?limit=20" | node -e '
+    let text = "";
+    process.stdin.on("data", (piece) => (text += piece)).on("end", () => {
+        for (const note of JSON.parse(text).notes.reverse()) {
+            const image = note.image ? `  [${note.image.type} ${note.image.width}x${note.image.height}]` : "";
+            console.log(`#${note.id} ${note.received} answered ${note.answer.status}, ` +
+                `token ${note.token}, ${note.user_agent}${image}\n    ${note.message}`);
+        }
+    });'
+
+tests/browser/prepare.sh >/dev/null
+node tests/browser/screenshot.mjs "https://localhost:$linux_port/" "$demo/chromium-profile" \
+    "$demo/inbox.png"
+echo
+echo "Screenshot of the page: $demo/inbox.png"
+stop_inboxes
+echo "To keep an inbox with these notes open, run"
+echo "  $inbox --port $linux_port --data $data --cert $pki/server.pem --key $pki/server.key"
+echo "and open https://localhost:$linux_port/ (its certificate comes from $pki/ca.pem)."

@@ -15,7 +15,7 @@ endif()
 execute_process(COMMAND dpkg-deb --field ${deb} Depends OUTPUT_VARIABLE depends
                 COMMAND_ERROR_IS_FATAL ANY)
 message(STATUS "Depends: ${depends}")
-foreach(package libc6 libstdc++6 libcurl4 libgif7 libturbojpeg0)
+foreach(package libc6 libstdc++6 libcurl4 libgif7 libturbojpeg0 libsqlite3-0)
     expect_contains("${depends}" "${package}" "Depends")
 endforeach()
 
@@ -26,7 +26,8 @@ foreach(file usr/bin/pushnote usr/${LIBDIR}/libpushnote.so.${VERSION} usr/${LIBD
         usr/${LIBDIR}/cmake/PushNote/PushNoteConfig.cmake
         usr/${LIBDIR}/cmake/PushNote/PushNoteConfigVersion.cmake
         usr/${LIBDIR}/cmake/PushNote/PushNoteTargets.cmake
-        usr/${LIBDIR}/pkgconfig/pushnote.pc usr/share/doc/PushNote/reference.md)
+        usr/${LIBDIR}/pkgconfig/pushnote.pc usr/share/doc/PushNote/reference.md
+        usr/bin/pushnote-inbox usr/share/doc/PushNote/inbox.md)
     expect_contains("${contents}" " ./${file}" "contents of the .deb")
 endforeach()
 
@@ -34,3 +35,8 @@ endforeach()
 execute_process(COMMAND dpkg-deb --extract ${deb} ${WORK_DIR}/unpacked COMMAND_ERROR_IS_FATAL ANY)
 run_with_token(COMMAND ${WORK_DIR}/unpacked/usr/bin/pushnote --version)
 expect_equal("${out}" "pushnote ${VERSION}\n" "pushnote --version from the .deb")
+
+# pushnote-inbox from the .deb makes its CA and prints it.
+execute_process(COMMAND ${WORK_DIR}/unpacked/usr/bin/pushnote-inbox ca --data ${WORK_DIR}/inbox
+                OUTPUT_VARIABLE out COMMAND_ERROR_IS_FATAL ANY)
+expect_contains("${out}" "-----BEGIN CERTIFICATE-----" "pushnote-inbox ca from the .deb")

@@ -1,0 +1,76 @@
+// The inbox page in a real browser: shows the notes already stored, adds a new
+// one live, shows markup as text, follows chaos settings and searches, all
+// within its own content policy (a violation is a console error).
+//   node inbox_page_test.mjs URL TOKEN PROFILE_DIR SCREENSHOT
+import { launchChromium, sendNote } from './chromium.mjs';
+
+const [url, token, profileDir, screenshot] = process.argv.slice(2);
+const markup = '<img src=x onerror=alert(1)>';
+const problems = [];
+
+const browser = await launchChromium(profileDir);
+try {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1000, height: 640 });
+  page.on('dialog', async (dialog) => {
+    problems.push(`a dialog opened: ${dialog.message()}`);
+    await dialog.dismiss();
+  });
+  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+  page.on('console', (message) => {
+    if (message.type() === 'error') problems.push(`console: ${message.text()}`);
+  });
+
+  await page.goto(url, { waitUntil: 'load' });
+  await page.waitForSelector('body[data-live="true"][data-loaded="true"]', { timeout: 10000 });
+
+  const stored = await page.$$eval('#notes .message', (items) => items.map((p) => p.textContent));
+  if (!stored.includes('Hello from the test')) problems.push(`text note missing: ${stored}`);
+  if (!stored.includes('A picture')) problems.push(`image note missing: ${stored}`);
+  // The thumbnail has loaded from the inbox.
+  await page.waitForFunction(
+    () => [...document.querySelectorAll('#notes img')].some((i) => i.complete && i.naturalWidth > 0),
+    { timeout: 10000 });
+
+  // A new note appears without the page loading again.
+  await page.evaluate(() => { window.sameDocument = true; });
+  const status = await sendNote(page, token, markup);
+  if (status !== 200) problems.push(`sending from the page answered ${status}`);
+  await page.waitForFunction(
+    (text) => [...document.querySelectorAll('#notes .message')].some((p) => p.textContent === text),
+    { timeout: 10000 }, markup);
+  if (!(await page.evaluate(() => window.sameDocument === true))) problems.push('the page reloaded');
+  const first = await page.$eval('#notes .message', (p) => p.textContent);
+  if (first !== markup) problems.push(`the newest note is not first: ${first}`);
+  // Shown as characters: no element was made from it.
+  const madeImages = await page.$$eval('img[src="x"], .message *', (found) => found.length);
+  if (madeImages !== 0) problems.push('the message was read as HTML');
+
+  // Chaos switched on elsewhere shows at once, and goes when switched off.
+  const setChaos = (settings) => page.evaluate((body) => fetch('/api/chaos', {
+    method: 'PUT', headers: { 'Content-Type': 'application/json' }, body }), JSON.stringify(settings));
+  const banner = (text) => page.waitForFunction((text) => {
+    const element = document.getElementById('chaos');
+    return text ? !element.hidden && element.textContent.includes(text) : element.hidden;
+  }, { timeout: 10000 }, text);
+  await setChaos({ delay_ms: 250 });
+  await banner('delay_ms=250');
+  await setChaos({ delay_ms: 0 });
+  await banner('');
+
+  // The search box filters by text.
+  await page.type('#search', 'picture');
+  const visible = await page.$$eval('#notes .note', (items) => items.filter((i) => !i.hidden).length);
+  if (visible !== 1) problems.push(`search for "picture" left ${visible} notes visible`);
+  await page.$eval('#search', (input) => { input.value = ''; input.dispatchEvent(new Event('input')); });
+
+  await page.screenshot({ path: screenshot });
+} finally {
+  await browser.close();
+}
+
+if (problems.length) {
+  for (const problem of problems) console.error(`FAIL: ${problem}`);
+  process.exit(1);
+}
+console.log(`inbox page checks passed; screenshot ${screenshot}`);

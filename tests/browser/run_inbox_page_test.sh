@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The inbox page in headless Chromium: installs Chromium and puppeteer-core
+# when missing, starts an inbox with a text note and an image note, and runs
+# inbox_page_test.mjs; its screenshot lands in WORK_DIR/inbox-page.png.
+#   run_inbox_page_test.sh INBOX PORT WORK_DIR
+set -euo pipefail
+inbox=$1 port=$2 work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+"$here/prepare.sh"
+
+rm -rf "$work"
+mkdir -p "$work"
+data=$work/data token=page-test-token
+"$inbox" --port "$port" --data "$data" --token "$token" --max-seconds 240 >"$work/inbox.log" 2>&1 &
+pid=$!
+trap 'kill -TERM $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+    grep -q "inbox at" "$work/inbox.log" && break
+    sleep 0.1
+done
+
+send() {
+    curl -sS --fail --cacert "$data/tls/ca.pem" -H "Authorization: Bearer $token" \
+        "$@" "https://localhost:$port/api/notify" >/dev/null
+}
+convert -size 320x200 gradient:steelblue-gold "$work/picture.png"
+send --data-binary 'message=Hello from the test'
+send -F 'message=A picture' -F "imageFile=@$work/picture.png"
+
+node "$here/inbox_page_test.mjs" "https://localhost:$port/" "$token" "$work/profile" \
+    "$work/inbox-page.png"

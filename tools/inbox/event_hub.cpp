@@ -1,0 +1,32 @@
+#include "event_hub.h"
+
+namespace pushnote::inbox {
+
+void EventHub::Publish(std::string event) {
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+        if (events_.size() > kKept) events_.pop_front();
+        ++newest_;
+    }
+    published_.notify_all();
+}
+
+std::uint64_t EventHub::Newest() const {
+    std::lock_guard lock(mutex_);
+    return newest_;
+}
+
+std::string EventHub::After(std::uint64_t& after, std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    published_.wait_for(lock, wait, [&] { return newest_ > after; });
+    if (newest_ == after) return {};
+    const std::uint64_t missed = newest_ - after;
+    after = newest_;
+    if (missed > events_.size()) return "event: reload\ndata: {}\n\n";
+    std::string joined;
+    for (std::size_t i = events_.size() - missed; i < events_.size(); ++i) joined += events_[i];
+    return joined;
+}
+
+}  // namespace pushnote::inbox

@@ -1,0 +1,190 @@
+#include "note_store.h"
+
+namespace pushnote::inbox {
+namespace {
+
+// "PNIB": tells an inbox store from any other SQLite file.
+constexpr std::int64_t kApplicationId = 0x504E4942;
+constexpr std::int64_t kSchemaVersion = 1;
+
+// The image bytes live in a table of their own: SQLite reads the columns of
+// a row in order, so metadata stored after a large blob would cost a walk
+// through all of its pages on every listing.
+constexpr const char* kSchema = R"(
+CREATE TABLE notes (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    received_ms INTEGER NOT NULL,
+    token_fingerprint TEXT NOT NULL,
+    user_agent TEXT NOT NULL,
+    content_type TEXT NOT NULL,
+    message TEXT NOT NULL,
+    message_repaired INTEGER NOT NULL,
+    image_type TEXT,
+    image_width INTEGER,
+    image_height INTEGER,
+    image_size INTEGER,
+    answer_status INTEGER NOT NULL,
+    answer_body TEXT NOT NULL,
+    answer_chaos TEXT NOT NULL
+);
+CREATE TABLE images (
+    note_id INTEGER PRIMARY KEY,
+    bytes BLOB NOT NULL
+);
+PRAGMA application_id = 1347307842;
+PRAGMA user_version = 1;
+)";
+
+constexpr const char* kNoteColumns =
+    "id, received_ms, token_fingerprint, user_agent, content_type, message, message_repaired, "
+    "image_type, image_width, image_height, image_size, answer_status, answer_body, "
+    "answer_chaos FROM notes";
+
+std::int64_t Pragma(sqlite::Database& database, const char* name) {
+    sqlite::Statement statement = database.Prepare(std::string("PRAGMA ") + name);
+    return statement.Step() ? statement.Integer(0) : 0;
+}
+
+Note ReadNote(const sqlite::Statement& row) {
+    Note note;
+    note.id = row.Integer(0);
+    note.receivedMs = row.Integer(1);
+    note.tokenFingerprint = row.Text(2);
+    note.userAgent = row.Text(3);
+    note.contentType = row.Text(4);
+    note.message = row.Text(5);
+    note.messageRepaired = row.Integer(6) != 0;
+    if (!row.IsNull(7)) {
+        note.image = ImageSummary{row.Text(7), static_cast<int>(row.Integer(8)),
+                                  static_cast<int>(row.Integer(9)), row.Integer(10)};
+    }
+    note.answer = Answer{static_cast<int>(row.Integer(11)), row.Text(12), row.Text(13)};
+    return note;
+}
+
+}  // namespace
+
+NoteStore::NoteStore(const std::filesystem::path& file, std::int64_t keep)
+    : database_(file.string()), keep_(keep) {
+    try {
+        Open(file);
+    } catch (const sqlite::Error& e) {
+        throw StoreRefused(file.string() + " cannot be used as an inbox store (" + e.what() +
+                           "); move it away to start with an empty inbox");
+    }
+}
+
+void NoteStore::Open(const std::filesystem::path& file) {
+    // The first read of a file that is no database fails here.
+    const std::int64_t version = Pragma(database_, "user_version");
+    const std::int64_t application = Pragma(database_, "application_id");
+    const bool empty = Pragma(database_, "page_count") == 0;
+    if (!empty && application != kApplicationId) {
+        throw StoreRefused(file.string() +
+                           " is an SQLite file of another program, not an inbox store");
+    }
+    if (version > kSchemaVersion) {
+        throw StoreRefused(file.string() +
+                           " was written by a newer pushnote-inbox (store version " +
+                           std::to_string(version) + "); use that version or another --data");
+    }
+    {
+        sqlite::Statement check = database_.Prepare("PRAGMA quick_check");
+        if (check.Step() && check.Text(0) != "ok") throw sqlite::Error(check.Text(0));
+    }
+    database_.Execute("PRAGMA journal_mode = WAL");
+    // In WAL mode a commit survives a crash of the program, not of the machine.
+    database_.Execute("PRAGMA synchronous = NORMAL");
+    sqlite3_busy_timeout(database_.Handle(), 5000);
+    if (empty) database_.Execute(kSchema);
+
+    insertNote_.emplace(database_.Prepare(
+        "INSERT INTO notes (received_ms, token_fingerprint, user_agent, content_type, message, "
+        "message_repaired, image_type, image_width, image_height, image_size, answer_status, "
+        "answer_body, answer_chaos) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
+        "?13)"));
+    insertImage_.emplace(database_.Prepare("INSERT INTO images (note_id, bytes) VALUES (?1, ?2)"));
+    pruneNotes_.emplace(database_.Prepare("DELETE FROM notes WHERE id <= ?1"));
+    pruneImages_.emplace(database_.Prepare("DELETE FROM images WHERE note_id <= ?1"));
+    // Applies a smaller --keep than the last run had.
+    sqlite::Statement newest = database_.Prepare("SELECT max(id) FROM notes");
+    if (newest.Step() && !newest.IsNull(0)) Prune(newest.Integer(0) - keep_);
+}
+
+void NoteStore::Prune(std::int64_t lastDropped) {
+    pruneNotes_->Bind(1, lastDropped).Run();
+    pruneImages_->Bind(1, lastDropped).Run();
+}
+
+std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes) {
+    std::lock_guard lock(mutex_);
+    sqlite::Transaction transaction(database_);
+    sqlite::Statement& insert = *insertNote_;
+    insert.Bind(1, note.receivedMs)
+        .Bind(2, note.tokenFingerprint)
+        .Bind(3, note.userAgent)
+        .Bind(4, note.contentType)
+        .Bind(5, note.message)
+        .Bind(6, std::int64_t{note.messageRepaired})
+        .Bind(11, std::int64_t{note.answer.status})
+        .Bind(12, note.answer.body)
+        .Bind(13, note.answer.chaos);
+    if (note.image) {
+        insert.Bind(7, note.image->type)
+            .Bind(8, std::int64_t{note.image->width})
+            .Bind(9, std::int64_t{note.image->height})
+            .Bind(10, static_cast<std::int64_t>(imageBytes.size()));
+    }
+    insert.Run();
+    const std::int64_t id = database_.LastInsertId();
+    if (note.image) insertImage_->Bind(1, id).BindBlob(2, imageBytes).Run();
+    // Ids are handed out one by one and never reused, so the oldest to drop
+    // are exactly those at or below this one.
+    Prune(id - keep_);
+    transaction.Commit();
+    return id;
+}
+
+std::vector<Note> NoteStore::List(int limit, std::optional<std::int64_t> before,
+                                  std::optional<std::int64_t> after) {
+    std::lock_guard lock(mutex_);
+    sqlite::Statement query =
+        database_.Prepare(std::string("SELECT ") + kNoteColumns +
+                          " WHERE id < ?1 AND id > ?2 ORDER BY id DESC LIMIT ?3");
+    query.Bind(1, before.value_or(INT64_MAX))
+        .Bind(2, after.value_or(0))
+        .Bind(3, std::int64_t{limit});
+    std::vector<Note> notes;
+    while (query.Step()) notes.push_back(ReadNote(query));
+    return notes;
+}
+
+std::optional<Note> NoteStore::Find(std::int64_t id) {
+    std::lock_guard lock(mutex_);
+    sqlite::Statement query =
+        database_.Prepare(std::string("SELECT ") + kNoteColumns + " WHERE id = ?1");
+    query.Bind(1, id);
+    if (!query.Step()) return std::nullopt;
+    return ReadNote(query);
+}
+
+std::optional<StoredImage> NoteStore::Image(std::int64_t id) {
+    std::lock_guard lock(mutex_);
+    sqlite::Statement query = database_.Prepare(
+        "SELECT image_type, bytes FROM notes JOIN images ON note_id = id WHERE id = ?1");
+    query.Bind(1, id);
+    if (!query.Step()) return std::nullopt;
+    return StoredImage{query.Text(0), query.Blob(1)};
+}
+
+std::int64_t NoteStore::Clear() {
+    std::lock_guard lock(mutex_);
+    sqlite::Transaction transaction(database_);
+    database_.Execute("DELETE FROM notes");
+    const std::int64_t deleted = database_.Changes();
+    database_.Execute("DELETE FROM images");
+    transaction.Commit();
+    return deleted;
+}
+
+}  // namespace pushnote::inbox

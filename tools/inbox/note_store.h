@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sqlite.h"
+
+namespace pushnote::inbox {
+
+struct ImageSummary {
+    std::string type;  // "image/jpeg" or "image/png"
+    int width = 0;
+    int height = 0;
+    std::int64_t size = 0;
+};
+
+// What the service answered, kept with the note.
+struct Answer {
+    int status = 200;  // 0: none was sent (silent)
+    std::string body;
+    std::string chaos;  // which chaos setting decided it; empty for a plain answer
+};
+
+struct Note {
+    std::int64_t id = 0;
+    std::int64_t receivedMs = 0;  // since the Unix epoch
+    std::string tokenFingerprint;
+    std::string userAgent;
+    std::string contentType;
+    std::string message;  // UTF-8; invalid bytes were replaced by U+FFFD
+    bool messageRepaired = false;
+    std::optional<ImageSummary> image;
+    Answer answer;
+};
+
+struct StoredImage {
+    std::string type;
+    std::string bytes;
+};
+
+// A store that cannot be used as it is: corrupt, foreign or from a newer version.
+class StoreRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The notes in one SQLite file (WAL mode); the newest `keep` are kept.
+// Safe to use from several threads.
+class NoteStore {
+public:
+    NoteStore(const std::filesystem::path& file, std::int64_t keep);
+
+    // Stores the note (id left 0) with its image bytes, if any; returns its id.
+    std::int64_t Add(const Note& note, const std::string& imageBytes);
+    // Newest first; only notes with ids between `after` and `before`, those given.
+    std::vector<Note> List(int limit, std::optional<std::int64_t> before,
+                           std::optional<std::int64_t> after);
+    std::optional<Note> Find(std::int64_t id);
+    std::optional<StoredImage> Image(std::int64_t id);
+    // Deletes every note; returns how many there were.
+    std::int64_t Clear();
+
+private:
+    void Open(const std::filesystem::path& file);
+    // Drops the notes with ids up to lastDropped, with their images.
+    void Prune(std::int64_t lastDropped);
+
+    std::mutex mutex_;
+    sqlite::Database database_;
+    std::int64_t keep_;
+    std::optional<sqlite::Statement> insertNote_;
+    std::optional<sqlite::Statement> insertImage_;
+    std::optional<sqlite::Statement> pruneNotes_;
+    std::optional<sqlite::Statement> pruneImages_;
+};
+
+}  // namespace pushnote::inbox

@@ -1,0 +1,204 @@
+#include "notify_route.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "client_socket.h"
+#include "image_info.h"
+#include "multipart.h"
+#include "note_input.h"
+#include "note_json.h"
+
+namespace pushnote::inbox {
+namespace {
+
+using httplib::ContentReader;
+using httplib::DataSink;
+using httplib::Request;
+using httplib::Response;
+using namespace std::chrono_literals;
+
+constexpr auto kTrickleGap = 100ms;
+constexpr std::string_view kBearer = "Bearer ";
+
+// A refusal: its status and a one-line reason.
+struct Refusal {
+    int status = 400;
+    std::string reason;
+};
+
+void AnswerJson(Response& response, int status, const std::string& message) {
+    response.status = status;
+    response.set_content(Dump({{"status", status}, {"message", message}}), "application/json");
+}
+
+std::string MediaType(const std::string& contentType) {
+    std::string type = contentType.substr(0, contentType.find(';'));
+    type.erase(std::remove(type.begin(), type.end(), ' '), type.end());
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return type;
+}
+
+// Reads the whole body. The server would split a multipart body into parts
+// and keep none of its bytes, so its type is hidden from it while reading.
+// The request is the server's own non-const object, lent to the handler.
+std::optional<std::string> ReadBody(const Request& request, const ContentReader& reader) {
+    auto type = const_cast<Request&>(request).headers.equal_range("Content-Type").first;
+    const bool multipart = request.is_multipart_form_data();
+    const std::string original = multipart ? type->second : std::string();
+    if (multipart) type->second = "application/octet-stream";
+    std::string body;
+    const bool complete = reader([&body](const char* data, std::size_t size) {
+        body.append(data, size);
+        return true;
+    });
+    if (multipart) type->second = original;
+    if (!complete) return std::nullopt;
+    return body;
+}
+
+// The message and image of a multipart body, checked.
+std::optional<Refusal> ReadMultipart(const Request& request, const std::string& body,
+                                     std::uint64_t maxImageBytes, std::string& message,
+                                     std::optional<std::string>& image) {
+    const stand_in::MultipartBody parsed =
+        stand_in::ParseMultipart(request.get_header_value("Content-Type"), body);
+    if (!parsed.error.empty()) return Refusal{400, "malformed multipart body: " + parsed.error};
+    bool haveMessage = false, haveImage = false;
+    for (const stand_in::Part& part : parsed.parts) {
+        bool& seen = part.name == "message" ? haveMessage : haveImage;
+        if (part.name != "message" && part.name != "imageFile") {
+            return Refusal{400, "malformed multipart body: unexpected part \"" +
+                                    part.name.substr(0, 40) +
+                                    "\" (only message and imageFile are accepted)"};
+        }
+        if (seen)
+            return Refusal{
+                400, "malformed multipart body: part \"" + part.name + "\" given more than once"};
+        seen = true;
+        if (part.name == "message") {
+            message = part.content;
+        } else {
+            image = part.content;
+        }
+    }
+    if (!haveMessage) return Refusal{400, "missing message: the body has no message part"};
+    if (image && image->size() > maxImageBytes) {
+        return Refusal{413, "image of " + std::to_string(image->size()) +
+                                " bytes is larger than the limit of " +
+                                std::to_string(maxImageBytes) + " bytes"};
+    }
+    return std::nullopt;
+}
+
+std::optional<Refusal> CheckToken(const Request& request, const Inbox& inbox, std::string& token) {
+    const std::string authorization = request.get_header_value("Authorization");
+    if (!authorization.starts_with(kBearer)) {
+        return Refusal{401, "Missing access token"};
+    }
+    token = authorization.substr(kBearer.size());
+    if (!inbox.tokens.empty() && !inbox.tokens.contains(token)) {
+        return Refusal{401, "Invalid access token"};
+    }
+    return std::nullopt;
+}
+
+// Sends the body a byte at a time, with a pause before each.
+void Trickle(Response& response, std::string body) {
+    const std::size_t size = body.size();
+    response.set_content_provider(
+        size, "application/json",
+        [body = std::move(body)](std::size_t offset, std::size_t, DataSink& sink) {
+            std::this_thread::sleep_for(kTrickleGap);
+            return sink.write(body.data() + offset, 1);
+        });
+}
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+void Notify(Inbox& inbox, const Request& request, Response& response, const ContentReader& reader) {
+    const bool chunked = request.get_header_value("Transfer-Encoding") == "chunked";
+    const std::optional<std::string> body = ReadBody(request, reader);
+    if (!body) {
+        return AnswerJson(response, 400, "wrong Content-Length: the body is shorter than it says");
+    }
+    if (!request.has_header("Content-Length") && !chunked) {
+        return AnswerJson(response, 400, "missing Content-Length");
+    }
+    std::string token;
+    if (auto refusal = CheckToken(request, inbox, token)) {
+        return AnswerJson(response, refusal->status, refusal->reason);
+    }
+
+    const std::string type = MediaType(request.get_header_value("Content-Type"));
+    std::string message;
+    std::optional<std::string> imageBytes;
+    if (type == "application/x-www-form-urlencoded") {
+        FormMessage form = ParseFormMessage(*body);
+        if (!form.error.empty()) return AnswerJson(response, 400, form.error);
+        message = std::move(*form.message);
+    } else if (type == "multipart/form-data") {
+        if (auto refusal =
+                ReadMultipart(request, *body, inbox.maxImageBytes, message, imageBytes)) {
+            return AnswerJson(response, refusal->status, refusal->reason);
+        }
+    } else {
+        return AnswerJson(response, 400,
+                          "unsupported content type \"" + type.substr(0, 60) +
+                              "\": send application/x-www-form-urlencoded or multipart/form-data");
+    }
+
+    Note note;
+    if (imageBytes) {
+        const std::optional<ImageInfo> info = InspectImage(*imageBytes);
+        if (!info) return AnswerJson(response, 400, "imageFile is neither a JPEG nor a PNG image");
+        note.image = ImageSummary{info->type, info->width, info->height,
+                                  static_cast<std::int64_t>(imageBytes->size())};
+    }
+    RepairedText text = RepairUtf8(message);
+    note.message = std::move(text.text);
+    note.messageRepaired = text.repaired;
+    note.receivedMs = NowMs();
+    note.tokenFingerprint = TokenFingerprint(token);
+    note.userAgent = request.get_header_value("User-Agent");
+    note.contentType = type;
+
+    const ChaosDecision decision = inbox.chaos.Decide(Chaos::Clock::now());
+    const std::string answerBody =
+        decision.silent
+            ? std::string()
+            : Dump({{"status", decision.status},
+                    {"message", decision.reason.empty() ? "ok" : "chaos: " + decision.reason}});
+    note.answer = Answer{decision.status, answerBody, decision.reason};
+    note.id = inbox.store.Add(note, imageBytes.value_or(std::string()));
+    inbox.events.Publish("event: note\ndata: " + Dump(ToJson(note)) + "\n\n");
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(decision.delayMs));
+    if (decision.silent) return HoldWithoutAnswer(request);
+    response.status = decision.status;
+    if (decision.retryAfterSeconds > 0) {
+        response.set_header("Retry-After", std::to_string(decision.retryAfterSeconds));
+    }
+    if (decision.trickle) {
+        Trickle(response, answerBody);
+    } else {
+        response.set_content(answerBody, "application/json");
+    }
+}
+
+}  // namespace
+
+void InstallNotifyRoute(httplib::Server& server, Inbox& inbox) {
+    server.Post("/api/notify",
+                [&inbox](const Request& request, Response& response, const ContentReader& reader) {
+                    Notify(inbox, request, response, reader);
+                });
+}
+
+}  // namespace pushnote::inbox

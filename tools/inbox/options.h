@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "chaos.h"
+
+namespace pushnote::inbox {
+
+struct Listener {
+    std::uint16_t port = 0;
+    std::string cert;  // empty: the inbox's own certificate
+    std::string key;
+};
+
+// What the wire tests need beyond what users get.
+struct TestHarness {
+    bool directives = false;  // token directives and test routes, requests recorded
+    std::string recordDir;
+    std::optional<Listener> expired;
+    std::string pidFile;
+    unsigned maxSeconds = 0;  // 0: run until stopped
+};
+
+struct Options {
+    bool printCa = false;  // the `ca` subcommand
+    std::filesystem::path data;
+    Listener service{8443, {}, {}};
+    std::string listen = "127.0.0.1";
+    bool http = false;
+    std::vector<std::string> tokens;
+    std::int64_t keep = 1000;
+    std::uint64_t maxImageBytes = 10 * 1024 * 1024;
+    ChaosSettings chaos;
+    TestHarness test;
+};
+
+// Parses the command line. Returns nothing when the program should end
+// instead: after --help (exitCode 0) or a usage error (exitCode 2).
+std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode);
+
+}  // namespace pushnote::inbox

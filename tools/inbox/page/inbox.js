@@ -1,0 +1,160 @@
+'use strict';
+// The inbox page: lists the notes, newest first, and adds each new one as the
+// service announces it. Every text from a note goes in as text, never as HTML.
+
+const listElement = document.getElementById('notes');
+const emptyElement = document.getElementById('empty');
+const countElement = document.getElementById('count');
+const searchElement = document.getElementById('search');
+const connectionElement = document.getElementById('connection');
+const chaosElement = document.getElementById('chaos');
+const shown = new Map(); // note id -> its list item
+
+function element(tag, className, text) {
+  const made = document.createElement(tag);
+  if (className) made.className = className;
+  if (text !== undefined) made.textContent = text;
+  return made;
+}
+
+function answerText(answer) {
+  if (answer.status === 0) return 'no answer (silent)';
+  return answer.chaos ? `${answer.status} (${answer.chaos})` : String(answer.status);
+}
+
+function noteItem(note) {
+  const item = element('li', 'note');
+  item.dataset.id = note.id;
+  item.dataset.text = note.message.toLowerCase();
+  if (note.image) {
+    const link = element('a', 'thumb');
+    link.href = note.image.url;
+    link.target = '_blank';
+    link.rel = 'noopener';
+    const image = element('img');
+    image.loading = 'lazy';
+    image.src = note.image.url;
+    image.alt = `${note.image.type} ${note.image.width}×${note.image.height}`;
+    link.append(image);
+    item.append(link);
+  }
+  const body = element('div', 'body');
+  body.append(element('p', 'message', note.message));
+  const meta = element('div', 'meta');
+  meta.append(element('time', '', new Date(note.received).toLocaleString()));
+  const token = element('span', '', 'token ');
+  token.append(element('code', '', note.token));
+  meta.append(token);
+  const answer = element('span', 'answer', `answered ${answerText(note.answer)}`);
+  if (note.answer.status !== 200) answer.classList.add('failed');
+  meta.append(answer);
+  if (note.image) {
+    const kib = (note.image.bytes / 1024).toFixed(1);
+    meta.append(element('span', '', `${note.image.type} ${note.image.width}×${note.image.height}, ${kib} KiB`));
+  }
+  if (note.message_repaired) meta.append(element('span', 'flag', 'invalid UTF-8 replaced'));
+  meta.append(element('span', '', note.user_agent));
+  body.append(meta);
+  item.append(body);
+  return item;
+}
+
+function matches(item) {
+  const query = searchElement.value.trim().toLowerCase();
+  return !query || item.dataset.text.includes(query);
+}
+
+function updateCount() {
+  const total = shown.size;
+  countElement.textContent = total === 1 ? '1 note' : `${total} notes`;
+  emptyElement.hidden = total !== 0;
+}
+
+function addNote(note, fresh) {
+  if (shown.has(note.id)) return;
+  const item = noteItem(note);
+  item.hidden = !matches(item);
+  if (fresh) item.classList.add('fresh');
+  // Ids only grow: a newer note goes before the first older one.
+  let next = listElement.firstElementChild;
+  while (next && Number(next.dataset.id) > note.id) next = next.nextElementSibling;
+  listElement.insertBefore(item, next);
+  shown.set(note.id, item);
+  updateCount();
+}
+
+function clearNotes() {
+  shown.clear();
+  listElement.replaceChildren();
+  updateCount();
+}
+
+function newestShown() {
+  const first = listElement.firstElementChild;
+  return first ? Number(first.dataset.id) : 0;
+}
+
+// The first load puts the whole list in at once; later ones (after the event
+// stream was down) add the notes that came meanwhile.
+async function loadNotes() {
+  const newest = newestShown();
+  const query = newest ? `limit=1000&after=${newest}` : 'limit=1000';
+  const { notes } = await (await fetch(`/api/notes?${query}`)).json();
+  if (shown.size === 0) {
+    const fragment = document.createDocumentFragment();
+    for (const note of notes) {
+      const item = noteItem(note);
+      item.hidden = !matches(item);
+      shown.set(note.id, item);
+      fragment.append(item);
+    }
+    listElement.append(fragment);
+    updateCount();
+  } else {
+    for (const note of notes) addNote(note, false);
+  }
+  if (!document.body.dataset.loaded) {
+    performance.mark('notes-shown');
+    document.body.dataset.loaded = 'true';
+  }
+}
+
+function showChaos(settings) {
+  const active = Object.entries(settings).filter(([, value]) => value !== 0 && value !== false);
+  chaosElement.hidden = active.length === 0;
+  chaosElement.textContent =
+    'Chaos on: ' + active.map(([name, value]) => (value === true ? name : `${name}=${value}`)).join(', ');
+}
+
+function listen(firstLoad) {
+  const events = new EventSource('/api/events');
+  events.addEventListener('open', () => {
+    connectionElement.textContent = 'live';
+    connectionElement.classList.add('live');
+    document.body.dataset.live = 'true';
+    // Whatever arrived before the stream was open, or while it was down.
+    firstLoad.then(loadNotes);
+    fetch('/api/chaos').then((response) => response.json()).then(showChaos);
+  });
+  events.addEventListener('error', () => {
+    connectionElement.textContent = 'reconnecting';
+    connectionElement.classList.remove('live');
+    document.body.dataset.live = 'false';
+  });
+  events.addEventListener('note', (event) => addNote(JSON.parse(event.data), true));
+  events.addEventListener('clear', clearNotes);
+  events.addEventListener('chaos', (event) => showChaos(JSON.parse(event.data)));
+  events.addEventListener('reload', loadNotes);
+}
+
+searchElement.addEventListener('input', () => {
+  for (const item of shown.values()) item.hidden = !matches(item);
+});
+
+document.getElementById('clear').addEventListener('click', async () => {
+  if (!window.confirm('Delete every note in the inbox?')) return;
+  await fetch('/api/notes', { method: 'DELETE', headers: { 'X-PushNote-Inbox': '1' } });
+  clearNotes();
+});
+
+listen(loadNotes());

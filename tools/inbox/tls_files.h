@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+
+namespace pushnote::inbox {
+
+// The inbox's own development CA and the server certificate it signed, for
+// localhost, 127.0.0.1 and ::1. The private keys never leave the folder.
+struct TlsFiles {
+    std::filesystem::path caCert;      // give this to clients to trust
+    std::filesystem::path serverCert;  // server certificate, then the CA
+    std::filesystem::path serverKey;
+};
+
+// Makes the files in folder unless they are there and valid for another day:
+// a new CA only when there is no usable one, so clients keep trusting it.
+TlsFiles EnsureTlsFiles(const std::filesystem::path& folder);
+
+}  // namespace pushnote::inbox
