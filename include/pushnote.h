@@ -52,8 +52,10 @@ enum {
 
 /*
  * Fetches the text at url (no token needed, no proxy, no cache) into buffer,
- * zero-terminated and cut to size - 1 bytes. The HTTP status is not examined.
- * Network failures give 0 and the empty text. url longer than 1023 bytes,
+ * zero-terminated and cut to size - 1 bytes; reading stops once the buffer is
+ * full. The HTTP status is not examined. Network failures give 0 and the
+ * empty text, or the text received before the failure (or before the body
+ * brought less than 1 KiB in a timeout period). url longer than 1023 bytes,
  * size 0 or a null buffer: -20. Memory: -30. Export ordinal 1.
  */
 PUSHNOTE_API int32_t PUSHNOTE_CALL HttpReadFile(const char* url, char* buffer,

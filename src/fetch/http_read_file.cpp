@@ -1,9 +1,12 @@
 #include "fetch/http_read_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "frame/memory.h"
+#include "http/progress_watch.h"
+#include "http/transport_config.h"
 
 namespace pushnote {
 namespace {
@@ -29,6 +32,9 @@ public:
         length_ += taken;
         buffer_[length_] = '\0';
     }
+
+    // Nothing more can change the text: the buffer is full or a zero byte came.
+    bool Complete() const noexcept { return ended_ || length_ == room_; }
 
 private:
     char* buffer_;
@@ -62,16 +68,21 @@ ResultCode HttpReadFile(const char* url, char* buffer, std::int32_t size,
     handles.request = client.OpenUrl(handles.session, urlCopy.data());
     if (!handles.request) return 0;
 
-    // Read to the end of the body even when the text is full, so that the
-    // exchange ends cleanly; a failed read ends it too.
-    for (;;) {
+    // Read until the text is complete or the body ends. A failed read or a
+    // body that stops moving ends it too, keeping the text gathered so far;
+    // closing the handles then drops the rest of the body with its connection.
+    using Clock = http::ProgressWatch::Clock;
+    http::ProgressWatch watch(std::chrono::milliseconds(config::kTimeoutMs), Clock::now());
+    while (!text.Complete()) {
         std::uint32_t count = 0;
         if (!client.ReadBody(handles.request, readBuffer.data(), kReadSize, count) || count == 0) {
             return 0;
         }
         readBuffer.data()[count] = '\0';
         text.Append(readBuffer.data(), count);
+        if (!watch.Moving(count, Clock::now())) return 0;
     }
+    return 0;
 }
 
 }  // namespace pushnote

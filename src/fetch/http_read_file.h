@@ -13,9 +13,11 @@ inline constexpr std::size_t kMaxUrlLength = 1023;
 
 // Fetches the text at url into the caller's buffer of size bytes (compared as
 // unsigned), zero-terminated and cut to size - 1 bytes. A body read in several
-// pieces is gathered in order; what does not fit is read and dropped, and a
-// zero byte ends the text. The HTTP status is not examined, and a failure of
-// the network leaves the empty text with result 0. A null url reads as the
+// pieces is gathered in order; reading stops once the text is complete (size -
+// 1 bytes held, or a zero byte, which ends the text), and the rest is never
+// read. The HTTP status is not examined. A failure of the network, or a body
+// that brings less than 1 KiB per timeout period, ends the fetch with result 0
+// and the text received so far (the empty text before any). A null url reads as the
 // empty text. size 0 or a null buffer: -20 with nothing written; a url longer
 // than kMaxUrlLength: -20; no memory: -30.
 ResultCode HttpReadFile(const char* url, char* buffer, std::int32_t size,

@@ -9,6 +9,10 @@ namespace pushnote::http {
 // An opaque handle of the platform's HTTP client; null means none.
 using Handle = void*;
 
+// The longest answer head (status line and headers) taken; a longer one is
+// refused like no answer at all.
+inline constexpr std::uint32_t kMaxResponseHeadBytes = 64 * 1024;
+
 enum class ProxyMode {
     System,  // the platform's configured proxy (the senders)
     None,    // direct access (the URL fetch)
@@ -26,15 +30,18 @@ public:
     virtual Handle Connect(Handle session, const char* host, std::uint16_t port) noexcept = 0;
     // A TLS request with no cache in either direction and no automatic redirect.
     virtual Handle OpenRequest(Handle connection, const char* verb, const char* path) noexcept = 0;
-    // True once the request is sent and the response head received.
+    // True once the request is sent and an HTTP response head received (with
+    // a status, and no longer than kMaxResponseHeadBytes).
     virtual bool SendRequest(Handle request, const char* headers, std::uint32_t headersLength,
                              const void* body, std::uint32_t bodyLength) noexcept = 0;
     virtual bool QueryStatusCode(Handle request, std::uint32_t& status) noexcept = 0;
-    // Stores up to capacity body bytes; count is 0 at the end of the body and
-    // after a failed read.
+    // Stores up to capacity body bytes, returning with those that have
+    // arrived; count is 0 at the end of the body and after a failed read. A
+    // body that ends before its announced length is a failed read.
     virtual bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
                           std::uint32_t& count) noexcept = 0;
-    // Opens any URL the client accepts, without cache, ready to read its body.
+    // Opens any URL the client accepts, without cache, ready to read its body;
+    // none when its answer head is refused as in SendRequest.
     virtual Handle OpenUrl(Handle session, const char* url) noexcept = 0;
     virtual void Close(Handle handle) noexcept = 0;
 };

@@ -5,11 +5,13 @@
 // a paused write callback keeps at most one received chunk in memory.
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
 
 #include "http/http_client.h"
+#include "http/progress_watch.h"
 #include "http/sender_connection_pool_curl.h"
 #include "http/transport_config.h"
 
@@ -19,6 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long kMaxUrlRedirects = 10;
+constexpr auto kMinBytesPerPeriod = ProgressWatch::kMinBytesPerPeriod;
 
 struct HandleObject {
     virtual ~HandleObject() = default;
@@ -57,6 +60,13 @@ public:
         if (session.proxy == ProxyMode::None) curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
         if (*config::kCaBundle) curl_easy_setopt(e, CURLOPT_CAINFO, config::kCaBundle);
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(config::kTimeoutMs));
+        // No progress, no wait: less than 1 KiB per timeout period, from the
+        // request sent to the last byte of the answer (its head included),
+        // ends the transfer.
+        const long periodSeconds = std::max(1L, static_cast<long>(config::kTimeoutMs / 1000));
+        curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, periodSeconds);
+        curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT,
+                         std::max(1L, static_cast<long>(kMinBytesPerPeriod) / periodSeconds));
         curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
         curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
@@ -79,14 +89,16 @@ public:
     curl_slist* headers() const noexcept { return headers_; }
 
     // Starts the exchange and runs it until the head of the final response
-    // is in (or, for a URL, the first body bytes), or it ends.
+    // is in (or, for a URL, the first body bytes), or it ends. Once a final
+    // head is in, the answer has begun: a later failure shows as a failed
+    // read, after any body bytes that came before it.
     bool Start(bool waitForBody) noexcept {
         if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return false;
         added_ = true;
-        const bool running = Drive([&] { return waitForBody ? !pending_.empty() : headEnded_; });
-        if (!running) return false;
-        if (finished_ && result_ != CURLE_OK) return false;
-        return waitForBody || headEnded_;
+        if (!Drive([&] { return waitForBody ? !pending_.empty() : headEnded_; })) failed_ = true;
+        if (headEnded_) return true;
+        // Without an HTTP head (ftp), the body's first bytes begin the answer.
+        return waitForBody && !failed_ && !(finished_ && result_ != CURLE_OK);
     }
 
     bool Status(std::uint32_t& status) const noexcept {
@@ -101,10 +113,14 @@ public:
         if (pending_.size() == pendingRead_) {
             pending_.clear();
             pendingRead_ = 0;
+            if (failed_) return false;
             if (!finished_) {
                 paused_ = false;
                 curl_easy_pause(easy_, CURLPAUSE_CONT);
-                if (!Drive([&] { return !pending_.empty(); })) return false;
+                if (!Drive([&] { return !pending_.empty(); })) {
+                    failed_ = true;
+                    return false;
+                }
             }
             if (pending_.empty()) return finished_ && result_ == CURLE_OK;
         }
@@ -156,8 +172,11 @@ private:
         auto& transfer = *static_cast<Transfer*>(self);
         const std::size_t length = size * count;
         transfer.progressed_ = true;
+        transfer.headBytes_ += length;
+        if (transfer.headBytes_ > kMaxResponseHeadBytes) return 0;  // fails the transfer
         if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
             transfer.headEnded_ = false;
+            transfer.headBytes_ = length;  // a new head after an interim one or a redirect
             transfer.finalStatus_ = ParseStatus(data, length);
         } else if ((length == 2 && data[0] == '\r') || (length == 1 && data[0] == '\n')) {
             // An interim (1xx) head is followed by another one.
@@ -216,8 +235,10 @@ private:
     curl_off_t downloaded_ = 0;
     curl_off_t uploaded_ = 0;
     int finalStatus_ = 0;
+    std::size_t headBytes_ = 0;
     bool headEnded_ = false;
     bool finished_ = false;
+    bool failed_ = false;  // stalled, or the multi handle failed
     CURLcode result_ = CURLE_OK;
     bool paused_ = false;
     std::string pending_;

@@ -48,16 +48,52 @@ private:
 struct OpenedHandle {
     InternetHandle connection;  // only for a URL opened step by step
     InternetHandle handle;
+    std::uint64_t bodyReceived = 0;
 };
 
+OpenedHandle& Opened(Handle handle) {
+    return *static_cast<OpenedHandle*>(handle);
+}
+
 HINTERNET AsInternet(Handle handle) {
-    return static_cast<OpenedHandle*>(handle)->handle.get();
+    return Opened(handle).handle.get();
+}
+
+// After a send: whether an answer came back whose head is taken. WinINet
+// reports a connection closed before any answer as status 0, and takes heads
+// of any length.
+bool AnswerHeadTaken(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr) ||
+        status == 0) {
+        return false;
+    }
+    DWORD headSize = 0;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &headSize, nullptr) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return false;
+    }
+    return headSize <= kMaxResponseHeadBytes;
+}
+
+// At the end of a body: whether all that its head announced has come.
+// WinINet ends a body cut short by a reset as if it were complete.
+bool BodyComplete(HINTERNET handle, std::uint64_t received) {
+    DWORD announced = 0;
+    DWORD size = sizeof announced;
+    if (!HttpQueryInfoA(handle, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                        &size, nullptr)) {
+        return true;  // no length announced (chunked, or no HTTP)
+    }
+    return received >= announced;
 }
 
 // Takes ownership of what was opened; none when nothing was, or no memory.
 Handle Wrap(InternetHandle handle, InternetHandle connection = {}) noexcept {
     if (!handle) return nullptr;
-    return new (std::nothrow) OpenedHandle{std::move(connection), std::move(handle)};
+    return new (std::nothrow) OpenedHandle{std::move(connection), std::move(handle), 0};
 }
 
 // Bounds connect, send and receive. Set on every handle: some WinINet
@@ -78,7 +114,7 @@ struct HttpUrl {
     std::string host;
     std::string user;
     std::string password;
-    std::string object;  // path and extra information (query, fragment)
+    std::string object;  // path and query
 };
 
 std::string Part(const char* text, DWORD length) {
@@ -101,6 +137,10 @@ bool SplitHttpUrl(const char* url, HttpUrl& parts) {
     parts.password = Part(c.lpszPassword, c.dwPasswordLength);
     parts.object =
         Part(c.lpszUrlPath, c.dwUrlPathLength) + Part(c.lpszExtraInfo, c.dwExtraInfoLength);
+    // A fragment names a place inside the document: it is never sent.
+    if (const std::size_t fragment = parts.object.find('#'); fragment != std::string::npos) {
+        parts.object.erase(fragment);
+    }
     return true;
 }
 
@@ -129,6 +169,7 @@ Handle OpenHttpUrl(HINTERNET session, const HttpUrl& url) noexcept {
     if (!request) return nullptr;
     LimitWaiting(request.get());
     if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return nullptr;
+    if (!AnswerHeadTaken(request.get())) return nullptr;
     return Wrap(std::move(request), std::move(connection));
 }
 
@@ -159,7 +200,8 @@ public:
     bool SendRequest(Handle request, const char* headers, std::uint32_t headersLength,
                      const void* body, std::uint32_t bodyLength) noexcept override {
         return HttpSendRequestA(AsInternet(request), headers, headersLength,
-                                const_cast<void*>(body), bodyLength) != FALSE;
+                                const_cast<void*>(body), bodyLength) &&
+               AnswerHeadTaken(AsInternet(request));
     }
 
     bool QueryStatusCode(Handle request, std::uint32_t& status) noexcept override {
@@ -173,12 +215,22 @@ public:
         return true;
     }
 
+    // Waits for some bytes (up to the receive timeout) and takes only those
+    // that have arrived: a plain read waits until its whole capacity is
+    // filled, which a peer sending a byte at a time stretches without end.
     bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
                   std::uint32_t& count) noexcept override {
+        count = 0;
+        OpenedHandle& opened = Opened(handle);
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(opened.handle.get(), &available, 0, 0)) return false;
+        if (available == 0) return BodyComplete(opened.handle.get(), opened.bodyReceived);
         DWORD read = 0;
-        const bool ok = InternetReadFile(AsInternet(handle), buffer, capacity, &read) != FALSE;
-        count = ok ? read : 0;
-        return ok;
+        const DWORD wanted = available < capacity ? available : capacity;
+        if (!InternetReadFile(opened.handle.get(), buffer, wanted, &read)) return false;
+        opened.bodyReceived += read;
+        count = read;
+        return true;
     }
 
     // http and https step by step (see OpenHttpUrl); the rest (ftp) through

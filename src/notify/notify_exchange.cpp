@@ -1,5 +1,10 @@
 #include "notify/notify_exchange.h"
 
+#include <chrono>
+
+#include "http/progress_watch.h"
+#include "http/transport_config.h"
+
 namespace pushnote {
 
 ResultCode NotifyExchange(const ServiceEndpoint& service, const char* headers,
@@ -17,11 +22,18 @@ ResultCode NotifyExchange(const ServiceEndpoint& service, const char* headers,
     if (!client.QueryStatusCode(handles.request, status)) return -5;
     if (status != 200) return -6;
 
+    // The body is read only to end the exchange cleanly. It must keep moving,
+    // and one still arriving a whole period after the status (a body that
+    // never ends) is given up as a failed read too.
+    using Clock = http::ProgressWatch::Clock;
+    http::ProgressWatch watch(std::chrono::milliseconds(config::kTimeoutMs), Clock::now());
     char drain[4096];
     for (;;) {
         std::uint32_t count = 0;
         if (!client.ReadBody(handles.request, drain, sizeof drain, count)) return -7;
         if (count == 0) return 0;
+        const Clock::time_point now = Clock::now();
+        if (!watch.Moving(count, now) || watch.PeriodPassed(now)) return -7;
     }
 }
 

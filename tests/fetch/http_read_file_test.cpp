@@ -90,15 +90,17 @@ struct PiecesCase {
     std::uint32_t pieceSize;
     std::int32_t size;
     std::size_t textLength;
-    std::size_t reads;  // the pieces and the final empty read
+    std::size_t reads;  // the pieces until the text is complete or the body ends
+    std::size_t zeroAt = std::string::npos;  // a zero byte put into the body here
 };
 
 class HttpReadFilePieces : public ::testing::TestWithParam<PiecesCase> {};
 
-TEST_P(HttpReadFilePieces, GathersInOrderAndReadsTheRestToTheEnd) {
+TEST_P(HttpReadFilePieces, GathersInOrderAndStopsOnceTheTextIsComplete) {
     const PiecesCase& c = GetParam();
     RecordingClient client;
     client.responseBody = Pattern(c.bodyLength);
+    if (c.zeroAt != std::string::npos) client.responseBody[c.zeroAt] = '\0';
     client.readPieceSize = c.pieceSize;
     std::vector<char> buffer = Marked(static_cast<std::size_t>(c.size));
     EXPECT_EQ(HttpReadFile(kUrl, buffer.data(), c.size, client), 0);
@@ -111,9 +113,12 @@ INSTANTIATE_TEST_SUITE_P(Pieces, HttpReadFilePieces,
                              // Reads take at most 1024 bytes whatever the client could give.
                              PiecesCase{"reads_of_1024", 3000, 4096, 4096, 3000, 4},
                              PiecesCase{"small_pieces", 3000, 700, 4096, 3000, 6},
-                             PiecesCase{"rest_dropped", 5000, 700, 4096, 4095, 9},
-                             PiecesCase{"full_after_first_piece", 3000, 700, 100, 99, 6},
-                             PiecesCase{"exactly_size_minus_one", 4095, 1024, 4096, 4095, 5}),
+                             // The rest is never read: full after the sixth piece.
+                             PiecesCase{"rest_not_read", 5000, 700, 4096, 4095, 6},
+                             PiecesCase{"full_after_first_piece", 3000, 700, 100, 99, 1},
+                             PiecesCase{"exactly_size_minus_one", 4095, 1024, 4096, 4095, 4},
+                             PiecesCase{"zero_byte_in_a_later_piece", 3000, 700, 4096, 1500, 3,
+                                        1500}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HttpReadFile, SizeZeroWritesNothing) {
@@ -216,6 +221,22 @@ INSTANTIATE_TEST_SUITE_P(Steps, HttpReadFileStep,
                                                     {"OpenSession", "OpenUrl", "ReadBody",
                                                      "Close url", "Close session"}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HttpReadFile, ReadFailingAfterSomeTextKeepsTheTextAndClosesInReverse) {
+    RecordingClient client;
+    client.responseBody = Pattern(3000);
+    client.readPieceSize = 700;
+    client.failAt = Step::Read;
+    client.readsBeforeFailure = 2;
+    std::vector<char> buffer = Marked(4096);
+    MemoryProbe probe;
+    EXPECT_EQ(HttpReadFile(kUrl, buffer.data(), 4096, client), 0);
+    EXPECT_EQ(std::string(buffer.data()), Pattern(1400));
+    EXPECT_EQ(client.CallsStartingWith("ReadBody").size(), 3u);
+    EXPECT_EQ(client.CallsStartingWith("Close"),
+              (std::vector<std::string>{"Close url", "Close session"}));
+    EXPECT_EQ(probe.Outstanding(), 0u);
+}
 
 TEST(HttpReadFile, UsesAUrlCopyAndAReadBufferAndReleasesBoth) {
     RecordingClient client;

@@ -73,7 +73,7 @@ bool RecordingClient::ReadBody(http::Handle, void* buffer, std::uint32_t capacit
                                std::uint32_t& count) noexcept {
     calls.push_back("ReadBody");
     count = 0;
-    if (failAt == Step::Read) return false;
+    if (failAt == Step::Read && reads_++ >= readsBeforeFailure) return false;
     std::size_t piece = responseBody.size() - bodyOffset_;
     if (piece > capacity) piece = capacity;
     if (piece > readPieceSize) piece = readPieceSize;

@@ -18,6 +18,8 @@ public:
     std::uint32_t status = 200;
     std::string responseBody;
     std::uint32_t readPieceSize = 4096;
+    // With failAt == Step::Read: how many reads succeed before one fails.
+    int readsBeforeFailure = 0;
 
     std::vector<std::string> calls;
     std::string sentHeaders;
@@ -49,6 +51,7 @@ private:
     http::Handle Open(const char* name);
     char names_[5] = "scru";
     std::size_t bodyOffset_ = 0;
+    int reads_ = 0;
     int openHandles_ = 0;
 };
 

@@ -86,6 +86,14 @@ TEST(FetchWire, SendsAPlainGet) {
     EXPECT_EQ(request.HeaderCount("authorization"), 0u);
 }
 
+TEST(FetchWire, LeavesTheFragmentOut) {
+    const testing::RecordedRequests records;
+    const std::size_t before = records.Count();
+    EXPECT_EQ(Fetch(ServiceUrl("/text?text=part#section-2"), 64).text, "part");
+    ASSERT_EQ(records.Count(), before + 1);
+    EXPECT_EQ(records.Newest().target, "/text?text=part");
+}
+
 // A URL of exactly length bytes that the stand-in answers with "long".
 std::string UrlOfLength(std::size_t length) {
     const std::string start = ServiceUrl("/text?text=long&pad=");

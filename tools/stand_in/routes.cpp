@@ -13,6 +13,8 @@
 
 #include <openssl/ssl.h>
 
+#include "faults.h"
+
 namespace pushnote::stand_in {
 namespace {
 
@@ -101,7 +103,7 @@ std::optional<Directives> ParseDirectives(const Request& request, std::string& e
         const std::size_t end = list.find(';');
         const std::string_view item = list.substr(0, end);
         list = end == std::string_view::npos ? std::string_view{} : list.substr(end + 1);
-        if (item.empty()) continue;
+        if (item.empty() || IsFaultDirective(item)) continue;
         if (item == "silent") {
             directives.silent = true;
             continue;
@@ -148,6 +150,7 @@ void AnswerNotify(const Request& request, Response& response) {
     if (!directives) return BadRequest(response, error);
     std::this_thread::sleep_for(directives->delay);
     if (directives->silent) return HoldSilently(request);
+    if (ServeFaultAfterBody(request)) return;
 
     response.status = directives->status;
     if (directives->status >= 300 && directives->status < 400) {
@@ -231,6 +234,7 @@ void InstallRoutes(httplib::Server& server, Recorder& recorder) {
     const auto withBody = [&recorder](auto answer) {
         return [&recorder, answer](const Request& request, Response& response,
                                    const ContentReader& reader) {
+            if (ServeFaultBeforeBody(request)) return;
             const std::optional<std::string> body = ReadBody(request, reader);
             if (!body) return;  // the client left mid-body: nothing was received
             recorder.Record(request, *body);
@@ -247,6 +251,7 @@ void InstallRoutes(httplib::Server& server, Recorder& recorder) {
         response.set_content(request.get_header_value("User-Agent"), "text/plain");
     });
     get("/silent", [](const Request& request, Response&) { HoldSilently(request); });
+    get(R"(/fault/(\w+))", AnswerFault);
 
     get(".*", AnswerNotFound);
     server.Options(".*", [&recorder](const Request& request, Response& response) {
