@@ -74,12 +74,18 @@ Note Decode(const std::string& text, const fs::path& directory, const fs::path& 
     return note;
 }
 
-// The note's image copy and, for a GIF, the JPEG converted beside it.
-std::vector<fs::path> ImagesOf(const fs::path& directory, const std::string& name) {
+// The note's image copy and, for a GIF, the JPEG the sender converted it to
+// beside it: those of them that exist.
+std::vector<fs::path> ImagesOf(const Note& note) {
     std::vector<fs::path> images;
-    const std::string prefix = name + std::string(kImageInfix);
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        if (entry.path().filename().string().starts_with(prefix)) images.push_back(entry.path());
+    if (!note.imagePath) return images;
+    const fs::path copy = *note.imagePath;
+    fs::path converted = copy;
+    converted.replace_extension(".jpg");
+    for (const fs::path& image : {copy, converted}) {
+        if (std::find(images.begin(), images.end(), image) == images.end() && fs::exists(image)) {
+            images.push_back(image);
+        }
     }
     return images;
 }
@@ -144,8 +150,10 @@ Outbox::FlushReport Outbox::Flush(Deliverer& deliverer) {
         auto claimed = ClaimedFile::TryClaim(notePath);
         if (!claimed) continue;  // another flush has it, or has finished with it
         Outcome outcome{Verdict::BadInput, ""};
+        Note note;
         try {
-            outcome = deliverer.Deliver(Decode(claimed->bytes(), directory_, notePath));
+            note = Decode(claimed->bytes(), directory_, notePath);
+            outcome = deliverer.Deliver(note);
         } catch (const std::runtime_error& unreadable) {
             outcome.reason = unreadable.what();
         }
@@ -153,7 +161,7 @@ Outbox::FlushReport Outbox::Flush(Deliverer& deliverer) {
             case Verdict::Delivered:
                 // The note goes first: an image left behind is never sent twice.
                 claimed->Remove();
-                for (const fs::path& image : ImagesOf(directory_, name)) fs::remove(image);
+                for (const fs::path& image : ImagesOf(note)) fs::remove(image);
                 ++report.delivered;
                 break;
             case Verdict::Refused:
@@ -161,7 +169,7 @@ Outbox::FlushReport Outbox::Flush(Deliverer& deliverer) {
                 const fs::path failed = directory_ / kFailedFolder;
                 fs::create_directories(failed);
                 WriteFileDurably(failed, name + std::string(kReasonSuffix), outcome.reason + "\n");
-                for (const fs::path& image : ImagesOf(directory_, name)) {
+                for (const fs::path& image : ImagesOf(note)) {
                     fs::rename(image, failed / image.filename());
                 }
                 claimed->MoveTo(failed / notePath.filename());
@@ -190,19 +198,18 @@ std::vector<Outbox::Entry> Outbox::List() const {
         std::error_code gone;
         std::uintmax_t bytes = fs::file_size(notePath, gone);
         if (gone) continue;  // delivered meanwhile
-        std::string text;
+        Note note;
         try {
-            text = ReadWholeFile(notePath);
-        } catch (const CommandFailure&) {
-            continue;
+            note = Decode(ReadWholeFile(notePath), directory_, notePath);
+        } catch (const std::runtime_error&) {
+            continue;  // gone meanwhile, or not a note
         }
-        for (const fs::path& image : ImagesOf(directory_, name)) {
-            bytes += fs::file_size(image, gone);
+        for (const fs::path& image : ImagesOf(note)) {
+            const std::uintmax_t size = fs::file_size(image, gone);
+            if (!gone) bytes += size;
         }
-        const std::size_t headEnd = text.find("\n\n");
-        const std::string message = headEnd == std::string::npos ? "" : text.substr(headEnd + 2);
         entries.push_back(
-            {name, duration_cast<seconds>(now - QueuedAt(name)), bytes, Preview(message)});
+            {name, duration_cast<seconds>(now - QueuedAt(name)), bytes, Preview(note.message)});
     }
     return entries;
 }
