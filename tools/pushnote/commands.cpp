@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "command_failure.h"
@@ -82,25 +83,20 @@ void RunSend(const SendRequest& request) {
     note.imagePath = request.imagePath;
     Deliverer deliverer(Settings(request.retry));
 
+    std::optional<Outbox> outbox;
     if (request.useOutbox) {
-        Outbox outbox = OpenOutbox(request.outboxDir);
-        if (!outbox.Waiting().empty()) return SendBehindWaitingNotes(outbox, note, deliverer);
-        const Outcome outcome = deliverer.Deliver(note);
-        if (outcome.verdict == Verdict::TryLater) {
-            outbox.Queue(note);
-            throw CommandFailure(outcome.reason + "; the note is queued in " +
-                                     outbox.directory().string() + " (pushnote flush sends it)",
-                                 kTryLater);
-        }
-        if (outcome.verdict != Verdict::Delivered) {
-            throw CommandFailure(outcome.reason, StatusFor(outcome.verdict));
-        }
-        return;
+        outbox.emplace(OpenOutbox(request.outboxDir));
+        if (!outbox->Waiting().empty()) return SendBehindWaitingNotes(*outbox, note, deliverer);
     }
     const Outcome outcome = deliverer.Deliver(note);
-    if (outcome.verdict != Verdict::Delivered) {
-        throw CommandFailure(outcome.reason, StatusFor(outcome.verdict));
+    if (outcome.verdict == Verdict::Delivered) return;
+    if (outcome.verdict == Verdict::TryLater && outbox) {
+        outbox->Queue(note);
+        throw CommandFailure(outcome.reason + "; the note is queued in " +
+                                 outbox->directory().string() + " (pushnote flush sends it)",
+                             kTryLater);
     }
+    throw CommandFailure(outcome.reason, StatusFor(outcome.verdict));
 }
 
 void RunFlush(const FlushRequest& request) {
