@@ -30,7 +30,7 @@ bool ParseRetryDirective(std::string_view key, std::optional<std::uint64_t> valu
 }
 
 int StatusForAttempt(const RetryDirectives& directives, int failingStatus,
-                 const httplib::Request& request, httplib::Response& response) {
+                     const httplib::Request& request, httplib::Response& response) {
     if (directives.failFirst &&
         CountRequest(request.get_header_value("Authorization")) > *directives.failFirst) {
         return 200;

@@ -26,6 +26,6 @@ bool ParseRetryDirective(std::string_view key, std::optional<std::uint64_t> valu
 // carrying the same Authorization header have used up fail_first. Adds
 // Retry-After to a failing answer when asked.
 int StatusForAttempt(const RetryDirectives& directives, int failingStatus,
-                 const httplib::Request& request, httplib::Response& response);
+                     const httplib::Request& request, httplib::Response& response);
 
 }  // namespace pushnote::stand_in
