@@ -35,6 +35,11 @@ public:
     virtual bool SendRequest(Handle request, const char* headers, std::uint32_t headersLength,
                              const void* body, std::uint32_t bodyLength) noexcept = 0;
     virtual bool QueryStatusCode(Handle request, std::uint32_t& status) noexcept = 0;
+    // Copies the value of the response header name, terminated, into value;
+    // length holds its capacity and comes back as the value's length. False
+    // when the response has no such header or the value does not fit.
+    virtual bool QueryHeader(Handle request, const char* name, char* value,
+                             std::uint32_t& length) noexcept = 0;
     // Stores up to capacity body bytes, returning with those that have
     // arrived; count is 0 at the end of the body and after a failed read. A
     // body that ends before its announced length is a failed read.

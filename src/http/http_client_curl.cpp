@@ -337,6 +337,22 @@ public:
         return transfer && transfer->Status(status);
     }
 
+    // libcurl keeps the final response's headers (interim heads apart).
+    bool QueryHeader(Handle request, const char* name, char* value,
+                     std::uint32_t& length) noexcept override {
+        const Transfer* transfer = As<Transfer>(request);
+        curl_header* header = nullptr;
+        if (!transfer ||
+            curl_easy_header(transfer->easy(), name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) {
+            return false;
+        }
+        const std::size_t size = std::strlen(header->value);
+        if (size >= length) return false;
+        std::memcpy(value, header->value, size + 1);
+        length = static_cast<std::uint32_t>(size);
+        return true;
+    }
+
     bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
                   std::uint32_t& count) noexcept override {
         Transfer* transfer = As<Transfer>(handle);

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
@@ -212,6 +213,19 @@ public:
             return false;
         }
         status = value;
+        return true;
+    }
+
+    // The custom query takes the header's name in the buffer it answers in.
+    bool QueryHeader(Handle request, const char* name, char* value,
+                     std::uint32_t& length) noexcept override {
+        if (std::strlen(name) >= length) return false;
+        std::strcpy(value, name);
+        DWORD size = length;
+        if (!HttpQueryInfoA(AsInternet(request), HTTP_QUERY_CUSTOM, value, &size, nullptr)) {
+            return false;
+        }
+        length = size;
         return true;
     }
 

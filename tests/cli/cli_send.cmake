@@ -21,6 +21,7 @@ read_new_record("${before}")
 expect_equal("${record_body}" "message=Backup of /srv done: 3 %26 4 OK" "form body from stdin")
 
 file(WRITE ${WORK_DIR}/token "from-file\n")
+file(CHMOD ${WORK_DIR}/token PERMISSIONS OWNER_READ OWNER_WRITE)
 list_records(before)
 run_pushnote(send "Hi" --token-file ${PATH_PREFIX}${WORK_DIR}/token TOKEN from-environment)
 expect_equal("${status}" 0 "exit status with a token file")
@@ -31,6 +32,6 @@ expect_contains("${record_head}" "Authorization: Bearer from-file\n" "token from
 list_records(before)
 run_pushnote(send "Hi" TOKEN "t;status=401")
 expect_equal("${status}" 1 "exit status when the service answers 401")
-expect_equal("${err}" "pushnote: the service answered with a status other than 200 (-6)\n"
+expect_equal("${err}" "pushnote: the service answered with status 401 (-6)\n"
              "error when the service answers 401")
 read_new_record("${before}")

@@ -14,6 +14,6 @@ file(SHA256 ${IMAGE} original)
 expect_equal("${sent}" "${original}" "image part")
 
 run_pushnote(send "Hi" --image ${PATH_PREFIX}${WORK_DIR}/notes.txt TOKEN cli-token)
-expect_equal("${status}" 1 "exit status with a text file as the image")
+expect_equal("${status}" 65 "exit status with a text file as the image")
 expect_equal("${err}" "pushnote: the image type is not JPEG, JPG, PNG or GIF (-60)\n"
              "error with a text file as the image")

@@ -69,6 +69,16 @@ bool RecordingClient::QueryStatusCode(http::Handle, std::uint32_t& statusCode) n
     return true;
 }
 
+bool RecordingClient::QueryHeader(http::Handle, const char* name, char* value,
+                                  std::uint32_t& length) noexcept {
+    calls.push_back(std::string("QueryHeader ") + name);
+    const auto header = responseHeaders.find(name);
+    if (header == responseHeaders.end() || header->second.size() >= length) return false;
+    std::memcpy(value, header->second.c_str(), header->second.size() + 1);
+    length = static_cast<std::uint32_t>(header->second.size());
+    return true;
+}
+
 bool RecordingClient::ReadBody(http::Handle, void* buffer, std::uint32_t capacity,
                                std::uint32_t& count) noexcept {
     calls.push_back("ReadBody");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ public:
 
     Step failAt = Step::None;
     std::uint32_t status = 200;
+    std::map<std::string, std::string> responseHeaders;
     std::string responseBody;
     std::uint32_t readPieceSize = 4096;
     // With failAt == Step::Read: how many reads succeed before one fails.
@@ -42,6 +44,8 @@ public:
     bool SendRequest(http::Handle request, const char* headers, std::uint32_t headersLength,
                      const void* body, std::uint32_t bodyLength) noexcept override;
     bool QueryStatusCode(http::Handle request, std::uint32_t& status) noexcept override;
+    bool QueryHeader(http::Handle request, const char* name, char* value,
+                     std::uint32_t& length) noexcept override;
     bool ReadBody(http::Handle handle, void* buffer, std::uint32_t capacity,
                   std::uint32_t& count) noexcept override;
     http::Handle OpenUrl(http::Handle session, const char* url) noexcept override;

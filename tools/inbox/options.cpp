@@ -30,6 +30,9 @@ after its first ';', separated by ';' (for example "t;status=401;delay_ms=50"):
   delay_ms=N             wait N milliseconds before answering
   silent                 never answer; drop the connection when the client
                          leaves or after 60 seconds
+  fail_first=K           only the token's first K requests get status=N;
+                         later ones with the same token get 200
+  retry_after=S          a failing answer carries "Retry-After: S"
 
 GET routes (extra query parameters are ignored):
   /text?bytes=N&text=T   N bytes of T repeated (T defaults to "0123456789";

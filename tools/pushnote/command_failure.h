@@ -2,18 +2,22 @@
 
 #include <stdexcept>
 #include <string>
-#include <system_error>
+
+#include "exit_status.h"
 
 namespace pushnote::command {
 
-// A failure that ends the command: its text is printed after "pushnote: ".
+// A failure that ends the command: its text is printed after "pushnote: ",
+// and the command exits with its status.
 class CommandFailure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit CommandFailure(const std::string& what, ExitStatus status = kRefused)
+        : std::runtime_error(what), status_(status) {}
 
-    // A result code in words, with the code itself for searching the docs.
-    explicit CommandFailure(const std::error_code& result)
-        : std::runtime_error(result.message() + " (" + std::to_string(result.value()) + ")") {}
+    ExitStatus status() const noexcept { return status_; }
+
+private:
+    ExitStatus status_;
 };
 
 }  // namespace pushnote::command

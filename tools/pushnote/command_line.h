@@ -10,10 +10,28 @@ namespace pushnote::command {
 // The message argument that stands for standard input.
 inline constexpr const char* kMessageFromStandardInput = "-";
 
+struct RetryOptions {
+    unsigned retries = 0;
+    unsigned maxWaitSeconds = 60;
+};
+
 struct SendRequest {
     std::string message;
     std::optional<std::string> imagePath;
     std::optional<std::string> tokenFile;
+    RetryOptions retry;
+    bool useOutbox = false;
+    std::optional<std::string> outboxDir;
+};
+
+struct FlushRequest {
+    std::optional<std::string> tokenFile;
+    RetryOptions retry;
+    std::optional<std::string> outboxDir;
+};
+
+struct OutboxRequest {
+    std::optional<std::string> outboxDir;
 };
 
 struct FetchRequest {
@@ -21,7 +39,7 @@ struct FetchRequest {
     std::size_t maxBytes;
 };
 
-using Request = std::variant<SendRequest, FetchRequest>;
+using Request = std::variant<SendRequest, FlushRequest, OutboxRequest, FetchRequest>;
 
 // Parses the command line. Returns nothing when the command ends here:
 // exitStatus is then 0 after --help or --version, or 2 after a usage error

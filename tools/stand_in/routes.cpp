@@ -14,6 +14,7 @@
 #include <openssl/ssl.h>
 
 #include "faults.h"
+#include "retry_directives.h"
 
 namespace pushnote::stand_in {
 namespace {
@@ -90,6 +91,7 @@ struct Directives {
     std::optional<std::uint64_t> bodyBytes;
     std::chrono::milliseconds delay{0};
     bool silent = false;
+    RetryDirectives retry;
 };
 
 // Reads the directives after the first ';' of the bearer token.
@@ -118,7 +120,7 @@ std::optional<Directives> ParseDirectives(const Request& request, std::string& e
             directives.bodyBytes = *value;
         } else if (key == "delay_ms" && value) {
             directives.delay = std::chrono::milliseconds(*value);
-        } else {
+        } else if (!ParseRetryDirective(key, value, directives.retry)) {
             error = "unknown token directive: " + std::string(item);
             return std::nullopt;
         }
@@ -152,13 +154,13 @@ void AnswerNotify(const Request& request, Response& response) {
     if (directives->silent) return HoldSilently(request);
     if (ServeFaultAfterBody(request)) return;
 
-    response.status = directives->status;
-    if (directives->status >= 300 && directives->status < 400) {
+    response.status = StatusForAttempt(directives->retry, directives->status, request, response);
+    if (response.status >= 300 && response.status < 400) {
         response.set_header("Location", SameServerUrl(request, "/redirected"));
     }
     if (directives->bodyBytes) {
         StreamPattern(response, std::string(kDigits), *directives->bodyBytes);
-    } else if (HasBody(directives->status)) {
+    } else if (HasBody(response.status)) {
         response.set_content("ok", "text/plain");
     }
 }

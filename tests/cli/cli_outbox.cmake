@@ -1,0 +1,162 @@
+# The outbox against the service stand-in: a note that cannot go now waits on
+# disk, flush delivers it once, refusals move to failed/, a killed flush loses
+# nothing, and two flushes at once never send a note twice.
+# Also given: IMAGE, a PNG file.
+include(${CMAKE_CURRENT_LIST_DIR}/cli_harness.cmake)
+
+set(outbox ${WORK_DIR}/outbox)
+string(RANDOM LENGTH 8 run)  # tokens of this run's own
+set(down "outbox-${run};status=503")
+
+function(expect_waiting count what)
+    file(GLOB notes ${outbox}/*.note)
+    list(LENGTH notes waiting)
+    expect_equal("${waiting}" "${count}" "${what}: notes waiting")
+endfunction()
+
+# Runs pushnote flush with the token; its exit status goes to status.
+function(flush token)
+    run_pushnote(flush --outbox-dir ${outbox} TOKEN "${token}")
+    set(status "${status}" PARENT_SCOPE)
+    set(out "${out}" PARENT_SCOPE)
+    set(err "${err}" PARENT_SCOPE)
+endfunction()
+
+# Service down: 75, and the note on disk with a copy of its image.
+run_pushnote(send "first" --outbox --outbox-dir ${outbox} TOKEN "${down}")
+expect_equal("${status}" 75 "exit status of send --outbox while the service fails")
+expect_contains("${err}" "the note is queued in ${outbox}" "message of a queued note")
+expect_waiting(1 "after one queued note")
+# PUSHNOTE_OUTBOX=1 does what --outbox does; the new note queues behind.
+set(ENV{PUSHNOTE_OUTBOX} 1)
+run_pushnote(send "second & last" --image ${IMAGE} --outbox-dir ${outbox} TOKEN "${down}")
+unset(ENV{PUSHNOTE_OUTBOX})
+expect_equal("${status}" 75 "exit status of a note queued behind another")
+expect_waiting(2 "after two queued notes")
+file(GLOB images ${outbox}/*.image.png)
+list(LENGTH images image_count)
+expect_equal("${image_count}" 1 "image copies in the outbox")
+file(SHA256 ${images} copied)
+file(SHA256 ${IMAGE} original)
+expect_equal("${copied}" "${original}" "image copy")
+
+run_pushnote(outbox --outbox-dir ${outbox})
+expect_equal("${status}" 0 "exit status of outbox")
+expect_contains("${out}" "bytes  first\n" "listing of the text note")
+expect_contains("${out}" "bytes  second & last\n" "listing of the image note")
+
+# Service back: flush delivers each note once, oldest first; the outbox empties.
+set(back "back-${run}")
+flush("${back}")
+expect_equal("${status}" 0 "exit status of flush")
+expect_equal("${out}" "2 delivered, 0 moved to failed/, 0 waiting\n" "flush summary")
+list_records(records)
+set(sent_back)
+foreach(record IN LISTS records)
+    file(READ ${record} content)
+    string(FIND "${content}" "Bearer ${back}\n" at)
+    if(NOT at EQUAL -1)
+        list(APPEND sent_back ${record})
+    endif()
+endforeach()
+list(LENGTH sent_back delivered)
+expect_equal("${delivered}" 2 "requests of the flush")
+list(GET sent_back 0 text_record)
+file(READ ${text_record} content)
+expect_contains("${content}" "\n\nmessage=first" "first note delivered first")
+list(GET sent_back 1 image_record)
+string(REGEX REPLACE "\\.request$" "" image_stem ${image_record})
+file(READ ${image_stem}.part-message message)
+expect_equal("${message}" "second & last" "message of the image note")
+file(SHA256 ${image_stem}.part-imageFile sent_image)
+expect_equal("${sent_image}" "${original}" "image of the image note")
+file(GLOB left ${outbox}/*)
+expect_equal("${left}" "" "outbox after flush")
+
+# A permanent refusal moves the note to failed/ with the reason.
+run_pushnote(send "doomed" --outbox --outbox-dir ${outbox} TOKEN "${down}")
+flush("refused-${run};status=400")
+expect_equal("${status}" 1 "exit status of a flush with a refused note")
+expect_waiting(0 "after the refusal")
+file(GLOB failed ${outbox}/failed/*.note)
+list(LENGTH failed failed_count)
+expect_equal("${failed_count}" 1 "notes in failed/")
+string(REGEX REPLACE "\\.note$" ".reason" reason_file "${failed}")
+file(READ ${reason_file} reason)
+expect_equal("${reason}" "the service answered with status 400 (-6)\n" "reason in failed/")
+# A refused token is the token's fault, not the notes': they stay.
+run_pushnote(send "kept" --outbox --outbox-dir ${outbox} TOKEN "${down}")
+flush("unauthorised-${run};status=401")
+expect_equal("${status}" 1 "exit status of a flush with a refused token")
+expect_waiting(1 "after a refused token")
+flush("kept-${run}")
+expect_equal("${status}" 0 "exit status of the flush after the token is fixed")
+messages_sent_with("kept-${run}" sent)
+expect_equal("${sent}" "kept" "note kept through a refused token")
+
+# Kill a slow flush with SIGKILL mid-batch: nothing lost or half-written, and
+# a later flush sends the rest, the one in flight at most twice.
+set(batch)
+foreach(i RANGE 1 6)
+    run_pushnote(send "killed-batch-${i}" --outbox --outbox-dir ${outbox} TOKEN "${down}")
+    list(APPEND batch "killed-batch-${i}")
+endforeach()
+set(slow "slow-${run};delay_ms=500")
+set(ENV{PUSHNOTE_TOKEN} "${slow}")
+# execute_process ends a command past its timeout with SIGKILL.
+execute_process(COMMAND ${PUSHNOTE} flush --outbox-dir ${outbox} TIMEOUT 1.8
+                RESULT_VARIABLE killed OUTPUT_QUIET ERROR_QUIET)
+unset(ENV{PUSHNOTE_TOKEN})
+expect_contains("${killed}" "timeout" "flush killed")
+file(GLOB notes ${outbox}/*.note)
+foreach(note IN LISTS notes)
+    file(READ ${note} content)
+    expect_contains("${content}" "pushnote note 1\n\nkilled-batch-" "note ${note} whole")
+endforeach()
+list(LENGTH notes remaining)
+if(remaining EQUAL 0 OR remaining EQUAL 6)
+    message(FATAL_ERROR "${remaining} notes left after the kill: not mid-batch")
+endif()
+flush("after-kill-${run}")
+expect_equal("${status}" 0 "exit status of the flush after the kill")
+expect_waiting(0 "after the flush that followed the kill")
+messages_sent_with("${slow}" before_kill)
+messages_sent_with("after-kill-${run}" after_kill)
+set(all_sent ${before_kill} ${after_kill})
+list(LENGTH all_sent sent_count)
+set(distinct ${all_sent})
+list(REMOVE_DUPLICATES distinct)
+list(SORT distinct)
+expect_equal("${distinct}" "${batch}" "every note of the killed batch arrives")
+if(sent_count GREATER 7)
+    message(FATAL_ERROR "${sent_count} requests for 6 notes: more than the one in flight twice")
+endif()
+
+# Two flushes at once over 200 notes: each note arrives once.
+set(many)
+foreach(i RANGE 1 200)
+    string(LENGTH "${i}" digits)
+    math(EXPR pad_length "3 - ${digits}")
+    string(REPEAT "0" ${pad_length} pad)
+    run_pushnote(send "many-${pad}${i}" --outbox --outbox-dir ${outbox} TOKEN "${down}")
+    list(APPEND many "many-${pad}${i}")
+endforeach()
+expect_waiting(200 "before the concurrent flushes")
+set(ENV{PUSHNOTE_TOKEN} "together-${run}")
+# Commands of one execute_process run at the same time, the output of one
+# piped to the next: the first one's goes to a file instead.
+execute_process(COMMAND sh -c "exec \"$0\" flush --outbox-dir \"$1\" >\"$2\""
+                        ${PUSHNOTE} ${outbox} ${WORK_DIR}/first-flush
+                COMMAND ${PUSHNOTE} flush --outbox-dir ${outbox}
+                RESULTS_VARIABLE results OUTPUT_VARIABLE second_summary
+                ERROR_VARIABLE errors TIMEOUT 120)
+unset(ENV{PUSHNOTE_TOKEN})
+file(READ ${WORK_DIR}/first-flush first_summary)
+message(STATUS "concurrent flushes: ${first_summary}${second_summary}")
+expect_equal("${results}" "0;0" "exit status of the two flushes\n${errors}")
+expect_waiting(0 "after the concurrent flushes")
+messages_sent_with("together-${run}" together)
+list(LENGTH together together_count)
+expect_equal("${together_count}" 200 "requests of the two flushes")
+list(SORT together)
+expect_equal("${together}" "${many}" "notes of the two flushes")

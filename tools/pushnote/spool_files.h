@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pushnote::command {
+
+// Writes bytes to directory/name so that the name never shows a partial
+// file, even after a crash or power loss: the bytes go to a hidden temporary
+// name first, are synced to disk, and only then renamed; the rename is synced
+// too. Throws std::runtime_error on failure.
+void WriteFileDurably(const std::filesystem::path& directory, const std::string& name,
+                      std::string_view bytes);
+
+// A spooled file held for one process: while it is held, no other process
+// can claim it, and the claim ends with the process however that ends.
+class ClaimedFile {
+public:
+    // Claims the file and reads it whole. Nothing when another process holds
+    // it or it is gone (delivered or moved by another process meanwhile).
+    static std::optional<ClaimedFile> TryClaim(const std::filesystem::path& path);
+
+    ClaimedFile(ClaimedFile&& other) noexcept;
+    ClaimedFile& operator=(ClaimedFile&&) = delete;
+    ClaimedFile(const ClaimedFile&) = delete;
+    ClaimedFile& operator=(const ClaimedFile&) = delete;
+    ~ClaimedFile();
+
+    const std::string& bytes() const noexcept { return bytes_; }
+
+    // Both keep the claim until this object ends, so no other process can
+    // take the file in between. Throw std::runtime_error on failure.
+    void Remove();
+    void MoveTo(const std::filesystem::path& target);
+
+private:
+    ClaimedFile(std::intptr_t handle, std::filesystem::path path, std::string bytes) noexcept;
+
+    std::intptr_t handle_;  // -1 for none, on every platform
+    std::filesystem::path path_;
+    std::string bytes_;
+};
+
+// Where the user's state lives by default: nothing when the environment names
+// no home.
+std::optional<std::filesystem::path> DefaultStateDirectory();
+
+}  // namespace pushnote::command
