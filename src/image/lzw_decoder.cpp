@@ -41,21 +41,6 @@ void LzwDecoder::Clear() noexcept {
     previous_ = -1;
 }
 
-bool LzwDecoder::ReadCode(std::uint32_t& code) noexcept {
-    while (bitCount_ < codeSize_) {
-        if (bytesLeft_ == 0 && (!next_(source_, bytes_, bytesLeft_) || bytesLeft_ == 0)) {
-            return false;
-        }
-        bits_ |= static_cast<std::uint32_t>(*bytes_++) << bitCount_;
-        --bytesLeft_;
-        bitCount_ += 8;
-    }
-    code = bits_ & ((1u << codeSize_) - 1);
-    bits_ >>= codeSize_;
-    bitCount_ -= codeSize_;
-    return true;
-}
-
 void LzwDecoder::WriteString(std::uint32_t code, unsigned char* end) const noexcept {
     for (std::uint32_t left = length_[code]; left > 0; --left) {
         *--end = suffix_[code];
@@ -63,6 +48,9 @@ void LzwDecoder::WriteString(std::uint32_t code, unsigned char* end) const noexc
     }
 }
 
+// The hot state lives in locals for the loop: stores through the byte
+// pointers could alias the members, which would otherwise be reloaded after
+// every pixel.
 bool LzwDecoder::Read(unsigned char* indexes, std::size_t count) noexcept {
     if (!tables_) return false;
     const std::size_t leftOver = std::min(pendingEnd_ - pendingStart_, count);
@@ -70,39 +58,78 @@ bool LzwDecoder::Read(unsigned char* indexes, std::size_t count) noexcept {
     pendingStart_ += leftOver;
     indexes += leftOver;
     count -= leftOver;
+    if (count == 0) return true;
+    if (ended_) return false;
+
+    std::uint16_t* const prefix = prefix_;
+    std::uint16_t* const lengths = length_;
+    unsigned char* const suffix = suffix_;
+    unsigned char* const first = first_;
+    const unsigned char* bytes = bytes_;
+    std::size_t bytesLeft = bytesLeft_;
+    std::uint32_t bits = bits_;
+    int bitCount = bitCount_;
+    int codeSize = codeSize_;
+    std::uint32_t nextCode = nextCode_;
+    std::int32_t previous = previous_;
+    bool ok = true;
 
     while (count > 0) {
-        std::uint32_t code = 0;
-        if (ended_ || !ReadCode(code)) return false;
+        while (bitCount < codeSize) {
+            if (bytesLeft == 0 && (!next_(source_, bytes, bytesLeft) || bytesLeft == 0)) {
+                ok = false;
+                break;
+            }
+            bits |= static_cast<std::uint32_t>(*bytes++) << bitCount;
+            --bytesLeft;
+            bitCount += 8;
+        }
+        if (!ok) break;
+        const std::uint32_t code = bits & ((1u << codeSize) - 1);
+        bits >>= codeSize;
+        bitCount -= codeSize;
+
         if (code == clearCode_) {
-            Clear();
+            codeSize = minimumCodeSize_ + 1;
+            nextCode = endCode_ + 1;
+            previous = -1;
             continue;
         }
         if (code == endCode_) {
             ended_ = true;
-            return false;
+            ok = false;
+            break;
         }
-        if (previous_ < 0) {
+        if (previous < 0) {
             // After a clear code only a single colour can follow.
-            if (code >= clearCode_) return false;
+            if (code >= clearCode_) {
+                ok = false;
+                break;
+            }
         } else {
-            if (code > nextCode_) return false;
+            if (code > nextCode) {
+                ok = false;
+                break;
+            }
             // A full table takes no more strings until the next clear code;
             // codes are 12 bits, so none can then name the missing one.
-            if (nextCode_ < kTableSize) {
-                const auto previous = static_cast<std::uint32_t>(previous_);
-                suffix_[nextCode_] = code < nextCode_ ? first_[code] : first_[previous];
-                prefix_[nextCode_] = static_cast<std::uint16_t>(previous);
-                first_[nextCode_] = first_[previous];
-                length_[nextCode_] = static_cast<std::uint16_t>(length_[previous] + 1);
-                ++nextCode_;
-                if (nextCode_ == (1u << codeSize_) && codeSize_ < kMaxCodeBits) ++codeSize_;
+            if (nextCode < kTableSize) {
+                const auto last = static_cast<std::uint32_t>(previous);
+                suffix[nextCode] = code < nextCode ? first[code] : first[last];
+                prefix[nextCode] = static_cast<std::uint16_t>(last);
+                first[nextCode] = first[last];
+                lengths[nextCode] = static_cast<std::uint16_t>(lengths[last] + 1);
+                ++nextCode;
+                if (nextCode == (1u << codeSize) && codeSize < kMaxCodeBits) ++codeSize;
             }
         }
-        previous_ = static_cast<std::int32_t>(code);
+        previous = static_cast<std::int32_t>(code);
 
-        const std::size_t length = length_[code];
-        if (length <= count) {
+        const std::size_t length = lengths[code];
+        if (length == 1) {
+            *indexes++ = suffix[code];
+            --count;
+        } else if (length <= count) {
             WriteString(code, indexes + length);
             indexes += length;
             count -= length;
@@ -115,7 +142,15 @@ bool LzwDecoder::Read(unsigned char* indexes, std::size_t count) noexcept {
             count = 0;
         }
     }
-    return true;
+
+    bytes_ = bytes;
+    bytesLeft_ = bytesLeft;
+    bits_ = bits;
+    bitCount_ = bitCount;
+    codeSize_ = codeSize;
+    nextCode_ = nextCode;
+    previous_ = previous;
+    return ok;
 }
 
 }  // namespace pushnote::image

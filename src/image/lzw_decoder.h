@@ -27,7 +27,6 @@ private:
     static constexpr std::uint32_t kTableSize = 1u << kMaxCodeBits;
 
     void Clear() noexcept;
-    bool ReadCode(std::uint32_t& code) noexcept;
     // Writes the string of code backwards from its last byte at end - 1.
     void WriteString(std::uint32_t code, unsigned char* end) const noexcept;
 
