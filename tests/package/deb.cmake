@@ -15,7 +15,7 @@ endif()
 execute_process(COMMAND dpkg-deb --field ${deb} Depends OUTPUT_VARIABLE depends
                 COMMAND_ERROR_IS_FATAL ANY)
 message(STATUS "Depends: ${depends}")
-foreach(package libc6 libstdc++6 libcurl4 libgif7 libjpeg62-turbo)
+foreach(package libc6 libstdc++6 libcurl4 libjpeg62-turbo)
     expect_contains("${depends}" "${package}" "Depends")
 endforeach()
 
