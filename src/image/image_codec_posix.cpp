@@ -157,11 +157,6 @@ struct Layout {
     std::uint32_t top = 0;
     std::uint32_t visibleWidth = 0;   // frame columns inside the canvas
     std::uint32_t visibleHeight = 0;  // frame rows inside the canvas
-
-    bool CoversCanvas() const {
-        return left == 0 && top == 0 && visibleWidth == canvasWidth &&
-               visibleHeight == canvasHeight;
-    }
 };
 
 // The GIF's logical screen, or the frame's extent where the screen claims no size.
