@@ -16,6 +16,7 @@
 #include "image/image_codec.h"
 #include "image/jpeg_encoder_posix.h"
 #include "image/lzw_decoder.h"
+#include "image/pipelined_sink_posix.h"
 
 namespace pushnote::image {
 namespace {
@@ -317,9 +318,11 @@ bool DecodeGifFrame(const unsigned char* gif, std::size_t size, ScanlineSink& si
     return Decode(&input, &ReadFromMemory, sink);
 }
 
+// Decoding on the caller's thread overlaps encoding on a second one.
 bool ConvertGifToJpeg(files::ReadOnlyFile& gif, const char* jpegPath) noexcept {
     JpegEncoder jpeg;
-    return DecodeGifFrame(gif, jpeg) && jpeg.Finish() &&
+    PipelinedSink pipeline(jpeg);
+    return DecodeGifFrame(gif, pipeline) && pipeline.Finish() && jpeg.Finish() &&
            files::WriteWholeFile(jpegPath, jpeg.data(), jpeg.size());
 }
 
