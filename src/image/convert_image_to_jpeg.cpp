@@ -51,10 +51,12 @@ private:
 
 bool ConvertImageToJpeg(const char* source, WorkingPath& destination) noexcept {
     if (!ComposeJpegPath(source, destination)) return false;
-    const image::LoadedImage image = image::LoadGifImage(source);
-    if (!image) return false;
+    // Opened here, not by the decoder, so that only a regular file is read and
+    // a FIFO cannot hold the call.
+    files::ReadOnlyFile gif = files::ReadOnlyFile::Open(source);
+    if (!gif) return false;
     TempFile jpeg(destination.text);
-    return jpeg && image::SaveJpegImage(image, jpeg.path()) && jpeg.MoveTo(destination.text);
+    return jpeg && image::ConvertGifToJpeg(gif, jpeg.path()) && jpeg.MoveTo(destination.text);
 }
 
 }  // namespace pushnote

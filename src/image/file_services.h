@@ -30,6 +30,9 @@ public:
     ~ReadOnlyFile() { Close(); }
 
     explicit operator bool() const noexcept { return handle_ != kNoFile; }
+    // The descriptor (POSIX) or HANDLE (Windows), for a decoder that reads
+    // from it itself; still owned by this object.
+    std::intptr_t native() const noexcept { return handle_; }
     bool QuerySize(std::uint64_t& size) const noexcept;
     // Reads exactly count bytes; false when a read fails or the file ends first.
     bool ReadExactly(char* destination, std::size_t count) noexcept;

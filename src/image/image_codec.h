@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "frame/memory.h"
+#include "image/file_services.h"
 
 // The image conversion layer: the platform's decoder and encoder behind one
-// narrow interface, one file per platform.
+// narrow interface, one file per platform. Pixels flow from the decoder to the
+// encoder a strip of rows at a time, so no whole picture is ever held.
 namespace pushnote::image {
 
 // Quality 90 of 100 with 4:2:0 chroma: GIFs are mostly drawn graphics, whose
@@ -25,23 +27,28 @@ constexpr bool IsAcceptableSize(std::uint32_t width, std::uint32_t height) noexc
            std::uint64_t{width} * height <= kMaxCanvasPixels;
 }
 
-// A decoded image: top-down rows of blue, green and red bytes, no padding.
-// Owns its pixels; empty when loading failed.
-struct LoadedImage {
-    Buffer pixels;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
+// Receives a decoded picture top down: Start once, then Write until every row
+// has arrived. Rows are blue, green and red bytes, width * 3 bytes each, no
+// padding. Returning false stops the decoding.
+class ScanlineSink {
+public:
+    virtual bool Start(std::uint32_t width, std::uint32_t height) noexcept = 0;
+    virtual bool Write(const unsigned char* rows, std::uint32_t rowCount) noexcept = 0;
 
-    explicit operator bool() const noexcept { return static_cast<bool>(pixels); }
+protected:
+    ~ScanlineSink() = default;
 };
 
-// Loads the first frame of the GIF at path as the viewer would show it: on
-// the GIF's canvas, interlacing undone, transparent pixels (and canvas the
-// frame does not cover) white. Empty when the file cannot be read or decoded.
-LoadedImage LoadGifImage(const char* path) noexcept;
+// Decodes the first frame of a GIF as the viewer would show it: on the GIF's
+// canvas, interlacing undone, transparent pixels (and canvas the frame does
+// not cover) white. False when the bytes cannot be read or decoded, or the
+// sink refuses them; the sink may then have seen part of the picture.
+bool DecodeGifFrame(files::ReadOnlyFile& gif, ScanlineSink& sink) noexcept;
+bool DecodeGifFrame(const unsigned char* gif, std::size_t size, ScanlineSink& sink) noexcept;
 
-// Writes image as a baseline JPEG file at path, creating or truncating it.
-// False on any failure; the file may then hold anything.
-bool SaveJpegImage(const LoadedImage& image, const char* path) noexcept;
+// Converts the first frame of the GIF, shown as DecodeGifFrame shows it, to a
+// baseline JPEG file at jpegPath, creating or truncating it. False on any
+// failure; the file may then hold anything.
+bool ConvertGifToJpeg(files::ReadOnlyFile& gif, const char* jpegPath) noexcept;
 
 }  // namespace pushnote::image

@@ -1,5 +1,6 @@
 // The image conversion layer on Windows: Windows Imaging Component decodes and
-// encodes, inside a COM apartment joined for each step.
+// encodes, a strip of rows at a time, inside a COM apartment joined for each
+// call.
 #include <windows.h>
 
 #include <wincodec.h>
@@ -7,13 +8,20 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
+#include "frame/memory.h"
 #include "image/com_support_win32.h"
 #include "image/flatten_over_white_win32.h"
 #include "image/image_codec.h"
 
 namespace pushnote::image {
 namespace {
+
+// Rows copied out of the decoder and handed to the sink at a time.
+constexpr UINT kStripRows = 16;
+constexpr UINT kBgraBytes = 4;
+constexpr UINT kBgrBytes = 3;
 
 bool WidenPath(const char* path, wchar_t (&wide)[MAX_PATH]) {
     return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) != 0;
@@ -71,95 +79,151 @@ bool ConvertToBgra(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
                                            WICBitmapPaletteTypeCustom));
 }
 
-}  // namespace
+// Copies the canvas strip by strip: rows the frame does not cover stay at zero
+// alpha, which flattens to white.
+bool CopyCanvas(IWICFormatConverter* converter, const Placement& placement, UINT frameWidth,
+                UINT frameHeight, ScanlineSink& sink) {
+    const UINT stride = placement.canvasWidth * kBgraBytes;
+    const std::size_t stripSize = static_cast<std::size_t>(stride) * kStripRows;
+    Buffer strip = Buffer::Obtain(stripSize);
+    if (!strip || !sink.Start(placement.canvasWidth, placement.canvasHeight)) return false;
+    auto* bytes = reinterpret_cast<BYTE*>(strip.data());
 
-LoadedImage LoadGifImage(const char* path) noexcept {
-    wchar_t widePath[MAX_PATH];
-    ComApartment apartment;
-    ComPtr<IWICImagingFactory> factory;
-    ComPtr<IWICBitmapDecoder> decoder;
+    const bool visible =
+        placement.left < placement.canvasWidth && placement.top < placement.canvasHeight;
+    const UINT copyWidth =
+        visible ? std::min<UINT>(frameWidth, placement.canvasWidth - placement.left) : 0;
+    const UINT frameEnd =
+        visible
+            ? placement.top + std::min<UINT>(frameHeight, placement.canvasHeight - placement.top)
+            : 0;
+    for (UINT y = 0; y < placement.canvasHeight; y += kStripRows) {
+        const UINT rows = std::min<UINT>(kStripRows, placement.canvasHeight - y);
+        std::memset(bytes, 0, stripSize);
+        const UINT first = std::max(y, placement.top);
+        const UINT end = std::min(y + rows, frameEnd);
+        if (visible && first < end) {
+            const WICRect rectangle{0, static_cast<INT>(first - placement.top),
+                                    static_cast<INT>(copyWidth), static_cast<INT>(end - first)};
+            const std::size_t offset =
+                static_cast<std::size_t>(first - y) * stride + placement.left * kBgraBytes;
+            if (FAILED(converter->CopyPixels(
+                    &rectangle, stride, static_cast<UINT>(stripSize - offset), bytes + offset))) {
+                return false;
+            }
+        }
+        FlattenBgraOverWhite(bytes, static_cast<std::size_t>(placement.canvasWidth) * rows);
+        if (!sink.Write(bytes, rows)) return false;
+    }
+    return true;
+}
+
+// The first frame of a GIF the decoder has opened, onto its canvas.
+bool DecodeFirstFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, ScanlineSink& sink) {
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICFormatConverter> converter;
     GUID container{};
     UINT frameWidth = 0;
     UINT frameHeight = 0;
-    if (!WidenPath(path, widePath) || !apartment || !CreateFactory(factory) ||
-        FAILED(factory->CreateDecoderFromFilename(
-            widePath, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand, decoder.Receive())) ||
-        FAILED(decoder->GetContainerFormat(&container)) ||
+    if (FAILED(decoder->GetContainerFormat(&container)) ||
         !IsEqualGUID(container, GUID_ContainerFormatGif) ||
         FAILED(decoder->GetFrame(0, frame.Receive())) ||
         FAILED(frame->GetSize(&frameWidth, &frameHeight)) ||
-        !ConvertToBgra(factory.get(), frame.get(), converter)) {
-        return {};
+        !ConvertToBgra(factory, frame.get(), converter)) {
+        return false;
     }
-
-    const Placement placement = PlaceFrame(decoder.get(), frame.get(), frameWidth, frameHeight);
-    if (!IsAcceptableSize(placement.canvasWidth, placement.canvasHeight)) return {};
-    const std::uint64_t stride = static_cast<std::uint64_t>(placement.canvasWidth) * 4;
-    const std::uint64_t size = stride * placement.canvasHeight;
-    if (size > UINT_MAX || size > SIZE_MAX) return {};
-
-    LoadedImage image;
-    image.width = placement.canvasWidth;
-    image.height = placement.canvasHeight;
-    // Zero alpha: what the frame does not cover flattens to white.
-    image.pixels = Buffer::ObtainZeroed(static_cast<std::size_t>(size));
-    if (!image.pixels) return {};
-
-    if (placement.left < placement.canvasWidth && placement.top < placement.canvasHeight) {
-        const UINT copyWidth = std::min<UINT>(frameWidth, placement.canvasWidth - placement.left);
-        const UINT copyHeight = std::min<UINT>(frameHeight, placement.canvasHeight - placement.top);
-        const std::size_t offset =
-            static_cast<std::size_t>(placement.top * stride + placement.left * 4ull);
-        const WICRect rectangle{0, 0, static_cast<INT>(copyWidth), static_cast<INT>(copyHeight)};
-        auto* start = reinterpret_cast<BYTE*>(image.pixels.data()) + offset;
-        if (FAILED(converter->CopyPixels(&rectangle, static_cast<UINT>(stride),
-                                         static_cast<UINT>(size - offset), start))) {
-            return {};
-        }
-    }
-    FlattenBgraOverWhite(reinterpret_cast<unsigned char*>(image.pixels.data()),
-                         static_cast<std::size_t>(image.width) * image.height);
-    return image;
+    const Placement placement = PlaceFrame(decoder, frame.get(), frameWidth, frameHeight);
+    return IsAcceptableSize(placement.canvasWidth, placement.canvasHeight) &&
+           CopyCanvas(converter.get(), placement, frameWidth, frameHeight, sink);
 }
 
-bool SaveJpegImage(const LoadedImage& image, const char* path) noexcept {
-    if (!image || !IsAcceptableSize(image.width, image.height)) return false;
-    const UINT stride = image.width * 3;
-    const std::uint64_t size = static_cast<std::uint64_t>(stride) * image.height;
-    if (size > UINT_MAX) return false;
+// Writes the rows it is given to a baseline JPEG file as they arrive.
+class JpegFileEncoder final : public ScanlineSink {
+public:
+    JpegFileEncoder(IWICImagingFactory* factory, const char* path) noexcept {
+        wchar_t widePath[MAX_PATH];
+        ready_ = WidenPath(path, widePath) && SUCCEEDED(factory->CreateStream(stream_.Receive())) &&
+                 SUCCEEDED(stream_->InitializeFromFilename(widePath, GENERIC_WRITE)) &&
+                 SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr,
+                                                  encoder_.Receive())) &&
+                 SUCCEEDED(encoder_->Initialize(stream_.get(), WICBitmapEncoderNoCache)) &&
+                 SUCCEEDED(encoder_->CreateNewFrame(frame_.Receive(), options_.Receive()));
+    }
 
-    wchar_t widePath[MAX_PATH];
+    bool Start(std::uint32_t width, std::uint32_t height) noexcept override {
+        if (!ready_ || !IsAcceptableSize(width, height)) return false;
+        PROPBAG2 option{};
+        option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
+        VARIANT quality{};
+        quality.vt = VT_R4;
+        quality.fltVal = static_cast<float>(kJpegQuality) / 100.0f;
+        WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+        stride_ = width * kBgrBytes;
+        return SUCCEEDED(options_->Write(1, &option, &quality)) &&
+               SUCCEEDED(frame_->Initialize(options_.get())) &&
+               SUCCEEDED(frame_->SetSize(width, height)) &&
+               SUCCEEDED(frame_->SetPixelFormat(&format)) &&
+               IsEqualGUID(format, GUID_WICPixelFormat24bppBGR);
+    }
+
+    bool Write(const unsigned char* rows, std::uint32_t rowCount) noexcept override {
+        // WIC reads the rows only; its signature lacks the const.
+        return SUCCEEDED(
+            frame_->WritePixels(rowCount, stride_, stride_ * rowCount, const_cast<BYTE*>(rows)));
+    }
+
+    bool Finish() noexcept { return SUCCEEDED(frame_->Commit()) && SUCCEEDED(encoder_->Commit()); }
+
+private:
+    ComPtr<IWICStream> stream_;
+    ComPtr<IWICBitmapEncoder> encoder_;
+    ComPtr<IWICBitmapFrameEncode> frame_;
+    ComPtr<IPropertyBag2> options_;
+    UINT stride_ = 0;
+    bool ready_ = false;
+};
+
+bool OpenDecoder(IWICImagingFactory* factory, files::ReadOnlyFile& gif,
+                 ComPtr<IWICBitmapDecoder>& decoder) {
+    return gif && SUCCEEDED(factory->CreateDecoderFromFileHandle(
+                      static_cast<ULONG_PTR>(gif.native()), nullptr, WICDecodeMetadataCacheOnDemand,
+                      decoder.Receive()));
+}
+
+}  // namespace
+
+bool DecodeGifFrame(files::ReadOnlyFile& gif, ScanlineSink& sink) noexcept {
+    ComApartment apartment;
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICBitmapDecoder> decoder;
+    return apartment && CreateFactory(factory) && OpenDecoder(factory.get(), gif, decoder) &&
+           DecodeFirstFrame(factory.get(), decoder.get(), sink);
+}
+
+bool DecodeGifFrame(const unsigned char* gif, std::size_t size, ScanlineSink& sink) noexcept {
     ComApartment apartment;
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICStream> stream;
-    ComPtr<IWICBitmapEncoder> encoder;
-    ComPtr<IWICBitmapFrameEncode> frame;
-    ComPtr<IPropertyBag2> options;
-    if (!WidenPath(path, widePath) || !apartment || !CreateFactory(factory) ||
-        FAILED(factory->CreateStream(stream.Receive())) ||
-        FAILED(stream->InitializeFromFilename(widePath, GENERIC_WRITE)) ||
-        FAILED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, encoder.Receive())) ||
-        FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
-        FAILED(encoder->CreateNewFrame(frame.Receive(), options.Receive()))) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    // The stream only reads the bytes; its signature lacks the const.
+    return size > 0 && size <= UINT_MAX && apartment && CreateFactory(factory) &&
+           SUCCEEDED(factory->CreateStream(stream.Receive())) &&
+           SUCCEEDED(
+               stream->InitializeFromMemory(const_cast<BYTE*>(gif), static_cast<DWORD>(size))) &&
+           SUCCEEDED(factory->CreateDecoderFromStream(
+               stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Receive())) &&
+           DecodeFirstFrame(factory.get(), decoder.get(), sink);
+}
+
+bool ConvertGifToJpeg(files::ReadOnlyFile& gif, const char* jpegPath) noexcept {
+    ComApartment apartment;
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICBitmapDecoder> decoder;
+    if (!apartment || !CreateFactory(factory) || !OpenDecoder(factory.get(), gif, decoder)) {
         return false;
     }
-
-    PROPBAG2 option{};
-    option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
-    VARIANT quality{};
-    quality.vt = VT_R4;
-    quality.fltVal = static_cast<float>(kJpegQuality) / 100.0f;
-    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-    return SUCCEEDED(options->Write(1, &option, &quality)) &&
-           SUCCEEDED(frame->Initialize(options.get())) &&
-           SUCCEEDED(frame->SetSize(image.width, image.height)) &&
-           SUCCEEDED(frame->SetPixelFormat(&format)) &&
-           IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
-           SUCCEEDED(frame->WritePixels(image.height, stride, static_cast<UINT>(size),
-                                        reinterpret_cast<BYTE*>(image.pixels.data()))) &&
-           SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    JpegFileEncoder jpeg(factory.get(), jpegPath);
+    return DecodeFirstFrame(factory.get(), decoder.get(), jpeg) && jpeg.Finish();
 }
 
 }  // namespace pushnote::image

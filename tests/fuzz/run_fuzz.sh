@@ -12,7 +12,7 @@ build=build/fuzz
 cmake -S . -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DPUSHNOTE_SANITIZE=ON -DPUSHNOTE_FUZZ=ON >/dev/null
-cmake --build "$build" --target image_parts_fuzz -j2 >/dev/null
+cmake --build "$build" --target image_parts_fuzz gif_decode_fuzz -j2 >/dev/null
 
 corpus=$build/corpus/image_parts
 findings=$build/findings
@@ -28,3 +28,12 @@ printf '\005dir.v2/photo\000' >"$corpus/seed-path"
 "$build/tests/fuzz/image_parts_fuzz" -max_total_time="$seconds" -max_len=8192 \
     -rss_limit_mb=2048 -malloc_limit_mb=1024 -artifact_prefix="$findings/" \
     -print_final_stats=1 "$corpus"
+
+# The GIF decoder from memory, seeded with small GIFs that giflib's encoder
+# wrote (code widths 2 to 9 bits, interlacing, frames off the canvas). The
+# working corpus grows in the build tree, not in the seeds.
+gif_corpus=$build/corpus/gif_decode
+mkdir -p "$gif_corpus"
+cp tests/fuzz/corpus/gif_decode/* "$gif_corpus/"
+"$build/tests/fuzz/gif_decode_fuzz" -max_total_time="$seconds" -max_len=16384 \
+    -rss_limit_mb=2048 -artifact_prefix="$findings/" -print_final_stats=1 "$gif_corpus"

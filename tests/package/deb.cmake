@@ -15,7 +15,7 @@ endif()
 execute_process(COMMAND dpkg-deb --field ${deb} Depends OUTPUT_VARIABLE depends
                 COMMAND_ERROR_IS_FATAL ANY)
 message(STATUS "Depends: ${depends}")
-foreach(package libc6 libstdc++6 libcurl4 libgif7 libturbojpeg0 libsqlite3-0)
+foreach(package libc6 libstdc++6 libcurl4 libjpeg62-turbo libsqlite3-0)
     expect_contains("${depends}" "${package}" "Depends")
 endforeach()
 
