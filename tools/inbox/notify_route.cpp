@@ -9,6 +9,7 @@
 #include "multipart.h"
 #include "note_input.h"
 #include "note_json.h"
+#include "request_body.h"
 
 namespace pushnote::inbox {
 namespace {
@@ -39,24 +40,6 @@ std::string MediaType(const std::string& contentType) {
     std::transform(type.begin(), type.end(), type.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return type;
-}
-
-// Reads the whole body. The server would split a multipart body into parts
-// and keep none of its bytes, so its type is hidden from it while reading.
-// The request is the server's own non-const object, lent to the handler.
-std::optional<std::string> ReadBody(const Request& request, const ContentReader& reader) {
-    auto type = const_cast<Request&>(request).headers.equal_range("Content-Type").first;
-    const bool multipart = request.is_multipart_form_data();
-    const std::string original = multipart ? type->second : std::string();
-    if (multipart) type->second = "application/octet-stream";
-    std::string body;
-    const bool complete = reader([&body](const char* data, std::size_t size) {
-        body.append(data, size);
-        return true;
-    });
-    if (multipart) type->second = original;
-    if (!complete) return std::nullopt;
-    return body;
 }
 
 // The message and image of a multipart body, checked.
@@ -124,7 +107,7 @@ std::int64_t NowMs() {
 
 void Notify(Inbox& inbox, const Request& request, Response& response, const ContentReader& reader) {
     const bool chunked = request.get_header_value("Transfer-Encoding") == "chunked";
-    const std::optional<std::string> body = ReadBody(request, reader);
+    const std::optional<std::string> body = stand_in::ReadBody(request, reader);
     if (!body) {
         return AnswerJson(response, 400, "wrong Content-Length: the body is shorter than it says");
     }

@@ -14,6 +14,7 @@
 #include <openssl/ssl.h>
 
 #include "faults.h"
+#include "request_body.h"
 #include "retry_directives.h"
 
 namespace pushnote::stand_in {
@@ -126,24 +127,6 @@ std::optional<Directives> ParseDirectives(const Request& request, std::string& e
         }
     }
     return directives;
-}
-
-// Reads the whole body. httplib would split a multipart body into parts and
-// keep none of its bytes, so its type is hidden from httplib while reading.
-// The request is the server's own non-const object, lent to the handler.
-std::optional<std::string> ReadBody(const Request& request, const ContentReader& reader) {
-    auto type = const_cast<Request&>(request).headers.equal_range("Content-Type").first;
-    const bool multipart = request.is_multipart_form_data();
-    const std::string original = multipart ? type->second : std::string();
-    if (multipart) type->second = "application/octet-stream";
-    std::string body;
-    const bool complete = reader([&body](const char* data, std::size_t size) {
-        body.append(data, size);
-        return true;
-    });
-    if (multipart) type->second = original;
-    if (!complete) return std::nullopt;
-    return body;
 }
 
 void AnswerNotify(const Request& request, Response& response) {
