@@ -7,17 +7,15 @@
 
 namespace pushnote::soak {
 
-const char* const kHandlesLabel = "open descriptors";
-const char* const kPrivateBytesLabel = "private resident bytes";
-
 ProcessFigures ReadProcessFigures() {
     ProcessFigures figures;
+    figures.handlesFrom = "entries of /proc/self/fd";
+    figures.privateBytesFrom = "resident minus shared pages of /proc/self/statm";
     std::error_code ignored;
     for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ignored);
          it != std::filesystem::directory_iterator(); it.increment(ignored)) {
         ++figures.handles;
     }
-    // Pages: total, resident, shared (file-backed) resident.
     std::uint64_t total = 0, resident = 0, shared = 0;
     if (std::ifstream("/proc/self/statm") >> total >> resident >> shared && resident >= shared) {
         figures.privateBytes =

@@ -2,10 +2,11 @@
 // it, against the service stand-in, and prints the process's handle count and
 // private bytes every 500 calls. Every call must give its expected result.
 //
-//   soak_host LIBRARY PORT CALLS [MAX_HANDLE_GROWTH MAX_BYTE_GROWTH]
+//   soak_host LIBRARY PORT CALLS [MAX_HANDLE_GROWTH MAX_BYTE_GROWTH [LEFT_OUT]]
 //
 // With the two bounds it also fails when the figures grew by more than that
-// from the first report (after warm-up) to the last.
+// from the first report (after warm-up) to the last. LEFT_OUT names a kind
+// of call to leave out of the mix.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -120,9 +121,10 @@ bool Run(const Exports& exports, const Folder& folder, const Call& call, int& re
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4 && argc != 6) {
+    if (argc < 4 || argc == 5 || argc > 7) {
         std::fprintf(stderr,
-                     "usage: soak_host LIBRARY PORT CALLS [MAX_HANDLE_GROWTH MAX_BYTE_GROWTH]\n");
+                     "usage: soak_host LIBRARY PORT CALLS [MAX_HANDLE_GROWTH MAX_BYTE_GROWTH "
+                     "[LEFT_OUT]]\n");
         return 2;
     }
     const int port = std::atoi(argv[2]);
@@ -139,10 +141,17 @@ int main(int argc, char** argv) {
     }
 
     const Folder folder;
-    const std::vector<Call> mixed = MixedCalls(port);
+    std::vector<Call> mixed = MixedCalls(port);
+    if (argc == 7) {
+        std::erase_if(mixed, [&](const Call& call) { return call.label == std::string(argv[6]); });
+        std::printf("left out: %s\n", argv[6]);
+    }
     std::vector<pushnote::soak::ProcessFigures> reports;
-    std::printf("%8s %24s %38s\n", "calls", pushnote::soak::kHandlesLabel,
-                pushnote::soak::kPrivateBytesLabel);
+    const pushnote::soak::ProcessFigures before = pushnote::soak::ReadProcessFigures();
+    std::printf("handles: %s\nprivate bytes: %s\n%8s %10s %14s\n%8d %10llu %14llu\n",
+                before.handlesFrom, before.privateBytesFrom, "calls", "handles", "private bytes", 0,
+                static_cast<unsigned long long>(before.handles),
+                static_cast<unsigned long long>(before.privateBytes));
     for (int i = 0; i < calls; ++i) {
         const Call& call = mixed[static_cast<std::size_t>(i) % mixed.size()];
         int result = 0;
@@ -154,7 +163,7 @@ int main(int argc, char** argv) {
         }
         if ((i + 1) % kReportEvery == 0 || i + 1 == calls) {
             reports.push_back(pushnote::soak::ReadProcessFigures());
-            std::printf("%8d %24llu %38llu\n", i + 1,
+            std::printf("%8d %10llu %14llu\n", i + 1,
                         static_cast<unsigned long long>(reports.back().handles),
                         static_cast<unsigned long long>(reports.back().privateBytes));
             std::fflush(stdout);
@@ -162,7 +171,7 @@ int main(int argc, char** argv) {
     }
     exports.setAccessToken("");
 
-    if (argc == 6 && reports.size() >= 2) {
+    if (argc >= 6 && reports.size() >= 2) {
         const long long handleGrowth = static_cast<long long>(reports.back().handles) -
                                        static_cast<long long>(reports.front().handles);
         const long long byteGrowth = static_cast<long long>(reports.back().privateBytes) -
