@@ -58,4 +58,4 @@ LC_ALL=C.UTF-8 run convert_to_utf8_fuzz "$share"
 LC_ALL=C run convert_to_utf8_fuzz "$share"
 # glibc keeps the folder list of LOCPATH it parsed once per process: not ours.
 LOCPATH=$build/locales LC_ALL=fr_FR.CP1252 \
-    LSAN_OPTIONS=suppressions=tests/fuzz/glibc_locale_path.supp run convert_to_utf8_fuzz "$share"
+    LSAN_OPTIONS=suppressions=tests/support/glibc_locale_path.supp run convert_to_utf8_fuzz "$share"
