@@ -9,7 +9,7 @@
 #include <string>
 
 #include "image/scratch_folder.h"
-#include "image/waiting_pipe.h"
+#include "image/special_files.h"
 
 namespace pushnote {
 namespace {
@@ -84,6 +84,13 @@ TEST_P(PipeWithAnImageName, IsMinus50WithoutWaitingForAWriter) {
 
 INSTANTIATE_TEST_SUITE_P(Names, PipeWithAnImageName,
                          ::testing::Values("pipe.png", "pipe.jpg", "pipe.JPEG"));
+
+TEST(LoadImageFile, TheNullDeviceWithAnImageNameIsMinus50) {
+    ScratchFolder folder;
+    ResultCode error = 0;
+    EXPECT_FALSE(LoadImageFile(testing::NullDeviceNamedLikeAPng(folder).c_str(), error));
+    EXPECT_EQ(error, -50);
+}
 
 // Sparse files: they take no disk space however large they claim to be.
 class SparseFile : public ::testing::TestWithParam<std::uint64_t> {};

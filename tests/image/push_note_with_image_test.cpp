@@ -14,7 +14,7 @@
 #include "image/gif_writer.h"
 #include "image/multipart_expectations.h"
 #include "image/scratch_folder.h"
-#include "image/waiting_pipe.h"
+#include "image/special_files.h"
 #include "support/memory_probe.h"
 #include "support/recording_client.h"
 

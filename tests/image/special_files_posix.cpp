@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "image/waiting_pipe.h"
+#include "image/special_files.h"
 
 namespace pushnote::testing {
 
@@ -21,6 +21,12 @@ WaitingPipe::~WaitingPipe() {
 void WaitingPipe::Release() {
     const int writer = open(path_.c_str(), O_WRONLY | O_NONBLOCK);
     if (writer >= 0) close(writer);
+}
+
+std::string NullDeviceNamedLikeAPng(const ScratchFolder& folder) {
+    const std::string path = folder.PathOf("null.png");
+    if (symlink("/dev/null", path.c_str()) != 0) throw std::runtime_error("symlink " + path);
+    return path;
 }
 
 }  // namespace pushnote::testing

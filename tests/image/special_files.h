@@ -41,4 +41,8 @@ private:
     std::intptr_t server_ = -1;  // the Windows pipe's own end
 };
 
+// The null device under a PNG's name: a link to /dev/null in the folder on
+// POSIX; on Windows "NUL.png", which names the device whatever the folder.
+std::string NullDeviceNamedLikeAPng(const ScratchFolder& folder);
+
 }  // namespace pushnote::testing

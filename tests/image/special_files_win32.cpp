@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "image/waiting_pipe.h"
+#include "image/special_files.h"
 
 namespace pushnote::testing {
 
@@ -22,6 +22,10 @@ WaitingPipe::~WaitingPipe() {
 // Closing the pipe's own end breaks it for a waiting reader.
 void WaitingPipe::Release() {
     if (server_ != -1) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(server_, -1)));
+}
+
+std::string NullDeviceNamedLikeAPng(const ScratchFolder&) {
+    return "NUL.png";
 }
 
 }  // namespace pushnote::testing
