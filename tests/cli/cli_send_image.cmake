@@ -31,7 +31,7 @@ foreach(case "pipe.png;-50;the image file cannot be opened, read in full or conv
     list(GET case 2 text)
     list_records(before)
     run_pushnote(send "Hi" --image ${PATH_PREFIX}${WORK_DIR}/${name} TOKEN cli-token)
-    expect_equal("${status}" 1 "exit status with ${name}")
+    expect_equal("${status}" 65 "exit status with ${name}")
     expect_equal("${err}" "pushnote: ${text} (${code})\n" "error with ${name}")
     list_records(after)
     expect_equal("${after}" "${before}" "nothing sent with ${name}")
