@@ -62,6 +62,11 @@ endif()
 # PUSHNOTE_TEST_EXPIRED_PORT and PUSHNOTE_TEST_PKI (see support/recorded_requests.h).
 function(pushnote_add_wire_test name)
     pushnote_add_test(${name} ${ARGN})
+    pushnote_set_wire_test_properties(${name})
+endfunction()
+
+# Gives test NAME the fixtures, lock and environment of a wire test.
+function(pushnote_set_wire_test_properties name)
     set(fixtures service)
     set(path_prefix "")
     if(WIN32)

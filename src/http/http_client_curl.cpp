@@ -12,6 +12,7 @@
 
 #include "http/http_client.h"
 #include "http/progress_watch.h"
+#include "http/response_head_curl.h"
 #include "http/sender_connection_pool_curl.h"
 #include "http/transport_config.h"
 
@@ -95,15 +96,15 @@ public:
     bool Start(bool waitForBody) noexcept {
         if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return false;
         added_ = true;
-        if (!Drive([&] { return waitForBody ? !pending_.empty() : headEnded_; })) failed_ = true;
-        if (headEnded_) return true;
+        if (!Drive([&] { return waitForBody ? !pending_.empty() : head_.Ended(); })) failed_ = true;
+        if (head_.Ended()) return true;
         // Without an HTTP head (ftp), the body's first bytes begin the answer.
         return waitForBody && !failed_ && !(finished_ && result_ != CURLE_OK);
     }
 
     bool Status(std::uint32_t& status) const noexcept {
-        if (!headEnded_ || finalStatus_ <= 0) return false;
-        status = static_cast<std::uint32_t>(finalStatus_);
+        if (!head_.Ended() || head_.Status() <= 0) return false;
+        status = static_cast<std::uint32_t>(head_.Status());
         return true;
     }
 
@@ -174,25 +175,10 @@ private:
         transfer.progressed_ = true;
         transfer.headBytes_ += length;
         if (transfer.headBytes_ > kMaxResponseHeadBytes) return 0;  // fails the transfer
-        if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
-            transfer.headEnded_ = false;
-            transfer.headBytes_ = length;  // a new head after an interim one or a redirect
-            transfer.finalStatus_ = ParseStatus(data, length);
-        } else if ((length == 2 && data[0] == '\r') || (length == 1 && data[0] == '\n')) {
-            // An interim (1xx) head is followed by another one.
-            if (transfer.finalStatus_ >= 200) transfer.headEnded_ = true;
-        }
+        // A new head after an interim one or a redirect counts afresh.
+        if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) transfer.headBytes_ = length;
+        transfer.head_.TakeLine(data, length);
         return length;
-    }
-
-    static int ParseStatus(const char* line, std::size_t length) {
-        std::size_t i = 0;
-        while (i < length && line[i] != ' ') ++i;
-        int status = 0;
-        for (++i; i < length && line[i] >= '0' && line[i] <= '9'; ++i) {
-            status = status * 10 + (line[i] - '0');
-        }
-        return status;
     }
 
     // Holds one chunk at a time; the next one waits inside libcurl (paused)
@@ -234,9 +220,8 @@ private:
     bool progressed_ = false;
     curl_off_t downloaded_ = 0;
     curl_off_t uploaded_ = 0;
-    int finalStatus_ = 0;
+    ResponseHead head_;
     std::size_t headBytes_ = 0;
-    bool headEnded_ = false;
     bool finished_ = false;
     bool failed_ = false;  // stalled, or the multi handle failed
     CURLcode result_ = CURLE_OK;

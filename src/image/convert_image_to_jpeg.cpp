@@ -36,8 +36,12 @@ public:
 
     explicit operator bool() const noexcept { return created_; }
     const char* path() const noexcept { return path_; }
+    // Flushed first: a crash right after the rename must not leave an empty
+    // or partial file where an older whole one was.
     bool MoveTo(const char* target) noexcept {
-        if (!files::MoveFileReplacing(path_, target)) return false;
+        if (!files::FlushFileToDisk(path_) || !files::MoveFileReplacing(path_, target)) {
+            return false;
+        }
         created_ = false;
         return true;
     }

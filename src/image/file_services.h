@@ -14,7 +14,10 @@ namespace pushnote::files {
 class ReadOnlyFile {
 public:
     ReadOnlyFile() = default;
-    // Empty when the file cannot be opened or is no regular file.
+    // Empty when the file cannot be opened or is no regular file on a disk:
+    // a folder, a FIFO or named pipe, a device or a socket is refused without
+    // waiting for a peer, so opening never blocks. What it holds can be read
+    // to its end without blocking either.
     static ReadOnlyFile Open(const char* path) noexcept;
 
     ReadOnlyFile(ReadOnlyFile&& other) noexcept : handle_(std::exchange(other.handle_, kNoFile)) {}
@@ -50,10 +53,14 @@ private:
 // whole before it takes target's place. False when none could be created.
 bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capacity) noexcept;
 
-// Writes size bytes as the whole content of path, creating or truncating it,
-// and flushes them to the disk. False on any failure. POSIX only: the WIC
-// encoder writes its file through its own stream.
+// Writes size bytes as the whole content of path, creating or truncating it.
+// False on any failure. POSIX only: the WIC encoder writes its file through
+// its own stream.
 bool WriteWholeFile(const char* path, const void* data, std::size_t size) noexcept;
+
+// Waits until what was written to the regular file at path is on the disk,
+// so that a file renamed into place afterwards survives a crash whole.
+bool FlushFileToDisk(const char* path) noexcept;
 
 // Renames source to target in the same folder, replacing any file at target.
 bool MoveFileReplacing(const char* source, const char* target) noexcept;

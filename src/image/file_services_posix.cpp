@@ -92,11 +92,17 @@ bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capaci
 bool WriteWholeFile(const char* path, const void* data, std::size_t size) noexcept {
     const int descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor < 0) return false;
-    // Flushed before it may replace an older file, so a crash cannot leave a
-    // renamed but empty file.
-    const bool written =
-        WriteAll(descriptor, static_cast<const char*>(data), size) && fsync(descriptor) == 0;
+    const bool written = WriteAll(descriptor, static_cast<const char*>(data), size);
     return close(descriptor) == 0 && written;
+}
+
+bool FlushFileToDisk(const char* path) noexcept {
+    const int descriptor = open(path, O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) return false;
+    struct stat status {};
+    const bool flushed =
+        fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && fsync(descriptor) == 0;
+    return close(descriptor) == 0 && flushed;
 }
 
 bool MoveFileReplacing(const char* source, const char* target) noexcept {

@@ -34,10 +34,14 @@ bool CopyFolder(const char* path, char* folder, std::size_t capacity) {
 }  // namespace
 
 ReadOnlyFile ReadOnlyFile::Open(const char* path) noexcept {
+    // Opening a named pipe or a device does not wait for its other end;
+    // reading it would, so anything but a file on a disk is refused here.
     HANDLE file =
         CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return ReadOnlyFile();
-    return ReadOnlyFile(reinterpret_cast<std::intptr_t>(file));
+    ReadOnlyFile reader(reinterpret_cast<std::intptr_t>(file));
+    if (GetFileType(file) != FILE_TYPE_DISK) return ReadOnlyFile();
+    return reader;
 }
 
 bool ReadOnlyFile::QuerySize(std::uint64_t& size) const noexcept {
@@ -70,6 +74,14 @@ bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capaci
     if (capacity < MAX_PATH || !CopyFolder(target, folder, sizeof folder)) return false;
     // Creates the file under a name no other caller gets.
     return GetTempFileNameA(folder, "pn", 0, tempPath) != 0;
+}
+
+bool FlushFileToDisk(const char* path) noexcept {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool flushed = GetFileType(file) == FILE_TYPE_DISK && FlushFileBuffers(file);
+    return CloseHandle(file) && flushed;
 }
 
 bool MoveFileReplacing(const char* source, const char* target) noexcept {

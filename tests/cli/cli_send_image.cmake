@@ -17,3 +17,22 @@ run_pushnote(send "Hi" --image ${PATH_PREFIX}${WORK_DIR}/notes.txt TOKEN cli-tok
 expect_equal("${status}" 65 "exit status with a text file as the image")
 expect_equal("${err}" "pushnote: the image type is not JPEG, JPG, PNG or GIF (-60)\n"
              "error with a text file as the image")
+
+# Files that are no ordinary image: refused at once, nothing sent (on Windows
+# builds through Wine's Z: drive). The sparse file takes no disk space.
+execute_process(COMMAND mkfifo ${WORK_DIR}/pipe.png RESULT_VARIABLE made)
+expect_equal("${made}" 0 "mkfifo")
+execute_process(COMMAND truncate -s 4G ${WORK_DIR}/huge.jpg RESULT_VARIABLE made)
+expect_equal("${made}" 0 "truncate")
+foreach(case "pipe.png;-50;the image file cannot be opened, read in full or converted"
+             "huge.jpg;-40;the image file is 4 GiB or larger")
+    list(GET case 0 name)
+    list(GET case 1 code)
+    list(GET case 2 text)
+    list_records(before)
+    run_pushnote(send "Hi" --image ${PATH_PREFIX}${WORK_DIR}/${name} TOKEN cli-token)
+    expect_equal("${status}" 65 "exit status with ${name}")
+    expect_equal("${err}" "pushnote: ${text} (${code})\n" "error with ${name}")
+    list_records(after)
+    expect_equal("${after}" "${before}" "nothing sent with ${name}")
+endforeach()

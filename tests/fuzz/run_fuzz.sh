@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer too) and runs each for a bounded time.
-# Usage: tests/fuzz/run_fuzz.sh [SECONDS_PER_TARGET]   (default 20)
+# UndefinedBehaviorSanitizer too) and runs each for a bounded time: the image
+# parts, the GIF decoder, the response head reader of the libcurl backend, and the UTF-8
+# conversion (its time split between a UTF-8, the C and a CP1252 locale).
+# Seeds come from tests/fuzz/corpus; what the runs learn stays in build/fuzz/corpus.
+# Usage: tests/fuzz/run_fuzz.sh [SECONDS_PER_TARGET]   (default 20; longer runs
+# simply take a larger number)
 # Exits non-zero when a target finds a crash, a leak or a broken property;
 # the input that did it is left in build/fuzz/findings.
 set -euo pipefail
@@ -12,7 +16,8 @@ build=build/fuzz
 cmake -S . -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DPUSHNOTE_SANITIZE=ON -DPUSHNOTE_FUZZ=ON >/dev/null
-cmake --build "$build" --target image_parts_fuzz gif_decode_fuzz -j2 >/dev/null
+cmake --build "$build" \
+    --target image_parts_fuzz gif_decode_fuzz convert_to_utf8_fuzz response_head_fuzz -j2 >/dev/null
 
 corpus=$build/corpus/image_parts
 findings=$build/findings
@@ -37,3 +42,20 @@ mkdir -p "$gif_corpus"
 cp tests/fuzz/corpus/gif_decode/* "$gif_corpus/"
 "$build/tests/fuzz/gif_decode_fuzz" -max_total_time="$seconds" -max_len=16384 \
     -rss_limit_mb=2048 -artifact_prefix="$findings/" -print_final_stats=1 "$gif_corpus"
+
+# run TARGET SECONDS: fuzz from the committed seeds, keeping what is learnt.
+run() {
+    mkdir -p "$build/corpus/$1"
+    "$build/tests/fuzz/$1" -max_total_time="$2" -max_len=4096 -artifact_prefix="$findings/" \
+        -print_final_stats=1 "$build/corpus/$1" "tests/fuzz/corpus/${1%_fuzz}"
+}
+run response_head_fuzz "$seconds"
+
+# The locale's character set is read once per process: one run per locale.
+tests/support/make_test_locales.sh "$build/locales"
+share=$(((seconds + 2) / 3))
+LC_ALL=C.UTF-8 run convert_to_utf8_fuzz "$share"
+LC_ALL=C run convert_to_utf8_fuzz "$share"
+# glibc keeps the folder list of LOCPATH it parsed once per process: not ours.
+LOCPATH=$build/locales LC_ALL=fr_FR.CP1252 \
+    LSAN_OPTIONS=suppressions=tests/support/glibc_locale_path.supp run convert_to_utf8_fuzz "$share"

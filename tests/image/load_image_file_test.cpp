@@ -2,16 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "image/scratch_folder.h"
+#include "image/special_files.h"
 
 namespace pushnote {
 namespace {
 
 using testing::ScratchFolder;
+using namespace std::chrono_literals;
+
+constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
 
 struct LoadCase {
     const char* name;
@@ -62,6 +68,44 @@ TEST(LoadImageFile, AFolderWithAnImageNameCannotBeOpened) {
     EXPECT_FALSE(LoadImageFile(folder.PathOf("folder.png").c_str(), error));
     EXPECT_EQ(error, -50);
 }
+
+class PipeWithAnImageName : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PipeWithAnImageName, IsMinus50WithoutWaitingForAWriter) {
+    ScratchFolder folder;
+    testing::WaitingPipe pipe(folder, GetParam());
+    ResultCode error = 0;
+    const auto loaded = pipe.ResultWithin(
+        5s, [&] { return static_cast<bool>(LoadImageFile(pipe.path().c_str(), error)); });
+    ASSERT_TRUE(loaded.has_value()) << "still waiting for a writer after 5 s";
+    EXPECT_FALSE(*loaded);
+    EXPECT_EQ(error, -50);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, PipeWithAnImageName,
+                         ::testing::Values("pipe.png", "pipe.jpg", "pipe.JPEG"));
+
+TEST(LoadImageFile, TheNullDeviceWithAnImageNameIsMinus50) {
+    ScratchFolder folder;
+    ResultCode error = 0;
+    EXPECT_FALSE(LoadImageFile(testing::NullDeviceNamedLikeAPng(folder).c_str(), error));
+    EXPECT_EQ(error, -50);
+}
+
+// Sparse files: they take no disk space however large they claim to be.
+class SparseFile : public ::testing::TestWithParam<std::uint64_t> {};
+
+TEST_P(SparseFile, Of4GiBOrMoreIsMinus40) {
+    ScratchFolder folder;
+    const std::string path = folder.Write("huge.png", "\x89PNG");
+    std::filesystem::resize_file(path, GetParam());
+    ResultCode error = 0;
+    EXPECT_FALSE(LoadImageFile(path.c_str(), error));
+    EXPECT_EQ(error, -40);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SparseFile,
+                         ::testing::Values(4 * kGiB, 4 * kGiB + 1, 6 * kGiB + 4097));
 
 #if defined(_WIN32)
 TEST(LoadImageFile, NoOtherOpenerCanWriteTheFileWhileItIsOpen) {

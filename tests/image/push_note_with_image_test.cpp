@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "image/gif_writer.h"
 #include "image/multipart_expectations.h"
 #include "image/scratch_folder.h"
+#include "image/special_files.h"
 #include "support/memory_probe.h"
 #include "support/recording_client.h"
 
@@ -130,6 +132,15 @@ TEST_P(PushNoteWithImageFailure, ReturnsItsCodeWithNothingSent) {
 
 INSTANTIATE_TEST_SUITE_P(Failures, PushNoteWithImageFailure, ::testing::ValuesIn(FailureCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PushNoteWithImageTest, APipeNamedLikeAJpegIsMinus50PromptlyWithNothingSent) {
+    testing::WaitingPipe pipe(folder, "pipe.jpg");
+    const auto result =
+        pipe.ResultWithin(std::chrono::seconds(5), [&] { return Send("Hi", pipe.path()); });
+    ASSERT_TRUE(result.has_value()) << "still waiting for a writer after 5 s";
+    EXPECT_EQ(*result, -50);
+    EXPECT_TRUE(client.calls.empty());
+}
 
 TEST_F(PushNoteWithImageTest, NoTokenIsMinus10BeforeAnythingElse) {
     SetAccessToken("");
