@@ -14,11 +14,18 @@ namespace pushnote {
 namespace {
 
 using testing::Library;
+using testing::ScratchFolder;
+
+struct Outcome {
+    int result;
+    std::string text;  // the fetched text; empty for the senders
+    std::size_t requests;
+};
 
 struct ProxyCase {
     const char* name;
-    int (*call)(const testing::ScratchFolder& folder);
-    int result;
+    Outcome (*call)(const ScratchFolder& folder);  // requests left at 0
+    Outcome expected;
 };
 
 class DeadProxy : public ::testing::TestWithParam<ProxyCase> {};
@@ -28,34 +35,36 @@ TEST_P(DeadProxy, IsUsedBySendersOnly) {
     ASSERT_EQ(Library().setAccessToken("proxy-token"), 1);
     const testing::RecordedRequests records;
     const std::size_t before = records.Count();
-    const testing::ScratchFolder folder;
-    EXPECT_EQ(GetParam().call(folder), GetParam().result);
-    EXPECT_EQ(records.Count(), before + (GetParam().result == PUSHNOTE_OK ? 1 : 0));
+    const ScratchFolder folder;
+    Outcome outcome = GetParam().call(folder);
+    outcome.requests = records.Count() - before;
+    EXPECT_EQ(outcome.result, GetParam().expected.result);
+    EXPECT_EQ(outcome.text, GetParam().expected.text);
+    EXPECT_EQ(outcome.requests, GetParam().expected.requests);
+}
+
+Outcome SendText(const ScratchFolder&) {
+    return {Library().pushNote("Hello"), "", 0};
+}
+
+Outcome SendImage(const ScratchFolder& folder) {
+    const std::string png("\x89PNG\r\n\x1A\n\0\0", 10);
+    return {Library().pushNoteWithImage("Hi", folder.Write("a.png", png).c_str()), "", 0};
+}
+
+Outcome FetchText(const ScratchFolder&) {
+    const std::string url =
+        "https://localhost:" + std::to_string(testing::ServicePort()) + "/text?text=direct";
+    char text[64] = "untouched";
+    return {Library().httpReadFile(url.c_str(), text, sizeof text), text, 0};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, DeadProxy,
-    ::testing::Values(
-        ProxyCase{"text_note_fails_to_send",
-                  [](const testing::ScratchFolder&) { return Library().pushNote("Hello"); },
-                  PUSHNOTE_ERROR_SEND},
-        ProxyCase{"image_note_fails_to_send",
-                  [](const testing::ScratchFolder& folder) {
-                      const std::string png("\x89PNG\r\n\x1A\n\0\0", 10);
-                      return Library().pushNoteWithImage("Hi", folder.Write("a.png", png).c_str());
-                  },
-                  PUSHNOTE_ERROR_SEND},
-        ProxyCase{"fetch_goes_direct",
-                  [](const testing::ScratchFolder&) {
-                      const std::string url =
-                          "https://localhost:" + std::to_string(testing::ServicePort()) +
-                          "/text?text=direct";
-                      char text[64] = "";
-                      const int result = Library().httpReadFile(url.c_str(), text, sizeof text);
-                      return result == PUSHNOTE_OK && std::string(text) == "direct" ? PUSHNOTE_OK
-                                                                                    : -1000;
-                  },
-                  PUSHNOTE_OK}),
+    ::testing::Values(ProxyCase{"text_note_fails_to_send", SendText, {PUSHNOTE_ERROR_SEND, "", 0}},
+                      ProxyCase{
+                          "image_note_fails_to_send", SendImage, {PUSHNOTE_ERROR_SEND, "", 0}},
+                      ProxyCase{"fetch_goes_direct", FetchText, {PUSHNOTE_OK, "direct", 1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
