@@ -3,6 +3,7 @@
 // fetch goes direct and still returns the text.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "image/scratch_folder.h"
@@ -27,6 +28,9 @@ struct ProxyCase {
     Outcome (*call)(const ScratchFolder& folder);  // requests left at 0
     Outcome expected;
 };
+void PrintTo(const ProxyCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DeadProxy : public ::testing::TestWithParam<ProxyCase> {};
 

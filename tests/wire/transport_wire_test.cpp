@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,6 +64,9 @@ struct InterimCase {
     Note note;
     const char* directives;
 };
+void PrintTo(const InterimCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class InterimAnswer : public TransportWire, public ::testing::WithParamInterface<InterimCase> {};
 
@@ -114,6 +118,9 @@ struct HeaderCase {
     const char* name;
     Note note;
 };
+void PrintTo(const HeaderCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class NotifyHeaders : public TransportWire, public ::testing::WithParamInterface<HeaderCase> {};
 
@@ -141,6 +148,9 @@ struct RedirectCase {
     std::string (*url)();  // called in the test: the port comes from its environment
     const char* text;
 };
+void PrintTo(const RedirectCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FetchRedirect : public ::testing::TestWithParam<RedirectCase> {};
 
