@@ -28,6 +28,7 @@ struct ProxyCase {
     Outcome (*call)(const ScratchFolder& folder);  // requests left at 0
     Outcome expected;
 };
+
 void PrintTo(const ProxyCase& c, std::ostream* out) {
     *out << c.name;
 }

@@ -64,6 +64,7 @@ struct InterimCase {
     Note note;
     const char* directives;
 };
+
 void PrintTo(const InterimCase& c, std::ostream* out) {
     *out << c.name;
 }
@@ -118,6 +119,7 @@ struct HeaderCase {
     const char* name;
     Note note;
 };
+
 void PrintTo(const HeaderCase& c, std::ostream* out) {
     *out << c.name;
 }
@@ -148,6 +150,7 @@ struct RedirectCase {
     std::string (*url)();  // called in the test: the port comes from its environment
     const char* text;
 };
+
 void PrintTo(const RedirectCase& c, std::ostream* out) {
     *out << c.name;
 }
