@@ -4,6 +4,7 @@
 // piece by piece. Each transfer runs on a multi handle that this thread drives;
 // a paused write callback keeps at most one received chunk in memory.
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <chrono>
@@ -250,9 +251,17 @@ bool AddHeaderLines(Transfer& transfer, const char* headers, std::uint32_t lengt
             line += headers[i];
         }
     }
+    // The request names no accept types; libcurl would send "Accept: */*".
+    if (!transfer.AddHeaderLine("Accept:")) return false;
     // libcurl would otherwise announce larger bodies with "Expect: 100-continue"
     // and wait for the service to answer it.
     return transfer.AddHeaderLine("Expect:");
+}
+
+// A redirect never leads from https to plain http: the text would come over a
+// link less protected than the one the caller asked for.
+const char* RedirectSchemes(const char* url) {
+    return strncasecmp(url, "https:", 6) == 0 ? "https" : "http,https";
 }
 
 class CurlClient final : public Client {
@@ -356,7 +365,7 @@ public:
                 curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
                 curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
                 curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxUrlRedirects);
-                curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+                curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, RedirectSchemes(url));
                 if (transfer->Start(true)) return ToHandle(transfer);
             }
         } catch (...) {

@@ -149,29 +149,78 @@ const char* NullIfEmpty(const std::string& text) {
     return text.empty() ? nullptr : text.c_str();
 }
 
-// What the URL open does for http and https, step by step. The connection and
-// request that the URL open makes inside take no send or receive timeout from
-// the session (Wine passes down only the connect timeout), so a server that
-// accepts and never answers would hold the call for ever; here the limits are
-// set on both before the request is sent. (A server that never completes the
-// TLS handshake still holds it under Wine, whose handshake has no timeout.)
-// The handle owns the connection too, so that closing it closes both, as
-// closing a URL open's handle does.
-Handle OpenHttpUrl(HINTERNET session, const HttpUrl& url) noexcept {
-    InternetHandle connection(InternetConnectA(session, url.host.c_str(), url.port,
-                                               NullIfEmpty(url.user), NullIfEmpty(url.password),
-                                               INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) return nullptr;
-    LimitWaiting(connection.get());
+// Redirects a URL fetch follows at most; one more fails it, and so does a loop.
+constexpr int kMaxUrlRedirects = 10;
+
+// One GET of an http or https URL, no redirect followed, and the connection
+// it runs on. The connection and request that the URL open makes inside take
+// no send or receive timeout from the session (Wine passes down only the
+// connect timeout), so a server that accepts and never answers would hold the
+// call for ever; here the limits are set on both before the request is sent.
+// (A server that never completes the TLS handshake still holds it under Wine,
+// whose handshake has no timeout.)
+struct SentGet {
+    InternetHandle connection;
+    InternetHandle request;
+};
+
+bool SendGet(HINTERNET session, const HttpUrl& url, SentGet& sent) noexcept {
+    sent.connection =
+        InternetHandle(InternetConnectA(session, url.host.c_str(), url.port, NullIfEmpty(url.user),
+                                        NullIfEmpty(url.password), INTERNET_SERVICE_HTTP, 0, 0));
+    if (!sent.connection) return false;
+    LimitWaiting(sent.connection.get());
     const char* acceptTypes[] = {"*/*", nullptr};
-    const DWORD flags = kUrlFlags | (url.secure ? INTERNET_FLAG_SECURE : 0);
-    InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.object.c_str(), nullptr,
-                                            nullptr, acceptTypes, flags, 0));
-    if (!request) return nullptr;
-    LimitWaiting(request.get());
-    if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return nullptr;
-    if (!AnswerHeadTaken(request.get())) return nullptr;
-    return Wrap(std::move(request), std::move(connection));
+    const DWORD flags =
+        kUrlFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | (url.secure ? INTERNET_FLAG_SECURE : 0);
+    sent.request = InternetHandle(HttpOpenRequestA(sent.connection.get(), "GET", url.object.c_str(),
+                                                   nullptr, nullptr, acceptTypes, flags, 0));
+    if (!sent.request) return false;
+    LimitWaiting(sent.request.get());
+    if (!HttpSendRequestA(sent.request.get(), nullptr, 0, nullptr, 0)) return false;
+    return AnswerHeadTaken(sent.request.get());
+}
+
+// The absolute URL that a redirect answer to base points to; empty for any
+// other answer, which is then read as it is.
+std::string RedirectTarget(HINTERNET request, const std::string& base) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr)) {
+        return {};
+    }
+    if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) {
+        return {};
+    }
+    char location[INTERNET_MAX_URL_LENGTH + 1];
+    size = sizeof location;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr)) return {};
+    char target[INTERNET_MAX_URL_LENGTH + 1];
+    size = sizeof target;
+    if (!InternetCombineUrlA(base.c_str(), location, target, &size, ICU_NO_ENCODE)) return {};
+    return target;
+}
+
+// What the URL open does for http and https, step by step, redirects
+// included: Wine's client follows them without limit, so a loop held the call
+// for ever. None leads from https to plain http: the text would come over a
+// link less protected than the one the caller asked for. The handle owns the
+// connection too, so that closing it closes both, as closing a URL open's
+// handle does.
+Handle OpenHttpUrl(HINTERNET session, std::string url, HttpUrl parts) {
+    const bool startedSecure = parts.secure;
+    for (int redirects = 0;; ++redirects) {
+        SentGet sent;
+        if (!SendGet(session, parts, sent)) return nullptr;
+        std::string target = RedirectTarget(sent.request.get(), url);
+        if (target.empty()) return Wrap(std::move(sent.request), std::move(sent.connection));
+        if (redirects == kMaxUrlRedirects || !SplitHttpUrl(target.c_str(), parts) ||
+            (startedSecure && !parts.secure)) {
+            return nullptr;
+        }
+        url = std::move(target);
+    }
 }
 
 class WinInetClient final : public Client {
@@ -252,9 +301,9 @@ public:
     Handle OpenUrl(Handle session, const char* url) noexcept override {
         HttpUrl parts;
         try {
-            if (SplitHttpUrl(url, parts)) return OpenHttpUrl(AsInternet(session), parts);
+            if (SplitHttpUrl(url, parts)) return OpenHttpUrl(AsInternet(session), url, parts);
         } catch (...) {
-            return nullptr;  // no memory for the parts
+            return nullptr;  // no memory for the URLs
         }
         return Wrap(
             InternetHandle(InternetOpenUrlA(AsInternet(session), url, nullptr, 0, kUrlFlags, 0)));

@@ -33,6 +33,8 @@ after its first ';', separated by ';' (for example "t;status=401;delay_ms=50"):
   fail_first=K           only the token's first K requests get status=N;
                          later ones with the same token get 200
   retry_after=S          a failing answer carries "Retry-After: S"
+  interim=N              first an interim answer N (100 or 103) with headers
+                         of its own, 300 ms before the rest; may repeat
 
 GET routes (extra query parameters are ignored):
   /text?bytes=N&text=T   N bytes of T repeated (T defaults to "0123456789";
@@ -41,6 +43,11 @@ GET routes (extra query parameters are ignored):
   /redirect?to=PATH      302 to PATH on the same server
   /pieces?bytes=N&pieces=K&pause_ms=M
                          N bytes, chunked, in K pieces with M ms between them
+  /chain?left=N          N redirects in a row, then "end of chain"
+  /loop                  a redirect to itself
+  /plain-url             the http:// URL of a plain-HTTP listener (on a port
+                         the system picks) that answers "over plain http"
+  /downgrade             302 to that plain-HTTP listener
   /agent                 the request's User-Agent as the body
   /silent                never answer, as the silent directive
 Any other request is recorded and answered 404.)";

@@ -10,10 +10,12 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include <openssl/ssl.h>
 
 #include "faults.h"
+#include "interim_and_redirects.h"
 #include "request_body.h"
 #include "retry_directives.h"
 
@@ -93,6 +95,7 @@ struct Directives {
     std::chrono::milliseconds delay{0};
     bool silent = false;
     RetryDirectives retry;
+    std::vector<int> interim;
 };
 
 // Reads the directives after the first ';' of the bearer token.
@@ -121,6 +124,8 @@ std::optional<Directives> ParseDirectives(const Request& request, std::string& e
             directives.bodyBytes = *value;
         } else if (key == "delay_ms" && value) {
             directives.delay = std::chrono::milliseconds(*value);
+        } else if (const std::optional<int> code = InterimCode(key, value)) {
+            directives.interim.push_back(*code);
         } else if (!ParseRetryDirective(key, value, directives.retry)) {
             error = "unknown token directive: " + std::string(item);
             return std::nullopt;
@@ -136,6 +141,7 @@ void AnswerNotify(const Request& request, Response& response) {
     std::this_thread::sleep_for(directives->delay);
     if (directives->silent) return HoldSilently(request);
     if (ServeFaultAfterBody(request)) return;
+    SendInterimAnswers(request, directives->interim);
 
     response.status = StatusForAttempt(directives->retry, directives->status, request, response);
     if (response.status >= 300 && response.status < 400) {
@@ -231,6 +237,10 @@ void InstallRoutes(httplib::Server& server, Recorder& recorder) {
     get("/text", AnswerText);
     get(R"(/status/(\d{3}))", AnswerStatus);
     get("/redirect", AnswerRedirect);
+    get("/chain", AnswerRedirectChain);
+    get("/loop", AnswerRedirectLoop);
+    get("/plain-url", AnswerPlainUrl);
+    get("/downgrade", AnswerDowngrade);
     get("/pieces", AnswerPieces);
     get("/agent", [](const Request& request, Response& response) {
         response.set_content(request.get_header_value("User-Agent"), "text/plain");
