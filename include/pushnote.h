@@ -3,10 +3,10 @@
  *
  * Every text argument is a zero-terminated string in the system ANSI code page
  * (on Linux: the character set of the process's locale, read from the
- * environment at the first conversion; UTF-8 under the C locale). A null text argument is read as the empty text. Every call is
- * synchronous, runs on the caller's thread and keeps no pointer to its
- * arguments. The token store is process-wide and unlocked: do not overlap
- * calls from several threads.
+ * environment at the first conversion; UTF-8 under the C locale). A null text argument is read as
+ * the empty text. Every call is synchronous, runs on the caller's thread and keeps no pointer to
+ * its arguments. The token store is process-wide and unlocked: do not overlap calls from several
+ * threads.
  */
 #ifndef PUSHNOTE_H
 #define PUSHNOTE_H
