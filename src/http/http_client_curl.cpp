@@ -174,12 +174,8 @@ private:
         auto& transfer = *static_cast<Transfer*>(self);
         const std::size_t length = size * count;
         transfer.progressed_ = true;
-        transfer.headBytes_ += length;
-        if (transfer.headBytes_ > kMaxResponseHeadBytes) return 0;  // fails the transfer
-        // A new head after an interim one or a redirect counts afresh.
-        if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) transfer.headBytes_ = length;
-        transfer.head_.TakeLine(data, length);
-        return length;
+        // A head past its limit fails the transfer.
+        return transfer.head_.TakeLine(data, length) ? length : 0;
     }
 
     // Holds one chunk at a time; the next one waits inside libcurl (paused)
@@ -222,7 +218,6 @@ private:
     curl_off_t downloaded_ = 0;
     curl_off_t uploaded_ = 0;
     ResponseHead head_;
-    std::size_t headBytes_ = 0;
     bool finished_ = false;
     bool failed_ = false;  // stalled, or the multi handle failed
     CURLcode result_ = CURLE_OK;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "http/http_client.h"
+
 namespace pushnote::http {
 namespace {
 
@@ -29,14 +31,18 @@ int ParseStatus(const char* line, std::size_t length) {
 
 }  // namespace
 
-void ResponseHead::TakeLine(const char* line, std::size_t length) noexcept {
+bool ResponseHead::TakeLine(const char* line, std::size_t length) noexcept {
+    bytes_ += length;
+    if (bytes_ > kMaxResponseHeadBytes) return false;
     if (length >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
+        bytes_ = length;
         ended_ = false;
         status_ = ParseStatus(line, length);
     } else if ((length == 2 && line[0] == '\r' && line[1] == '\n') ||
                (length == 1 && line[0] == '\n')) {
         if (status_ >= 200) ended_ = true;
     }
+    return true;
 }
 
 }  // namespace pushnote::http

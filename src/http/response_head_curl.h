@@ -10,7 +10,9 @@ namespace pushnote::http {
 // another one, and a redirect that libcurl follows starts a new head.
 class ResponseHead {
 public:
-    void TakeLine(const char* line, std::size_t length) noexcept;
+    // False once the head has grown past kMaxResponseHeadBytes; each status
+    // line starts the count afresh.
+    bool TakeLine(const char* line, std::size_t length) noexcept;
 
     bool Ended() const noexcept { return ended_; }
     // The status code of the latest status line; 0 when it held no
@@ -20,6 +22,7 @@ public:
 private:
     int status_ = 0;
     bool ended_ = false;
+    std::size_t bytes_ = 0;
 };
 
 }  // namespace pushnote::http

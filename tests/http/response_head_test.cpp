@@ -1,5 +1,7 @@
 #include "http/response_head_curl.h"
 
+#include "http/http_client.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,6 +47,44 @@ TEST_P(ResponseHeadTest, ReadsTheFinalStatusAndTheHeadsEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, ResponseHeadTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A header line of the given total length, line break included.
+std::string HeaderLine(std::size_t length) {
+    return "X: " + std::string(length - 5, 'x') + "\r\n";
+}
+
+struct LimitCase {
+    const char* name;
+    std::vector<std::string> lines;
+    bool accepted;
+};
+
+const std::string kStatusLine = "HTTP/1.1 200 OK\r\n";
+
+const LimitCase kLimitCases[] = {
+    {"at_the_limit", {kStatusLine, HeaderLine(kMaxResponseHeadBytes - kStatusLine.size())}, true},
+    {"one_byte_past",
+     {kStatusLine, HeaderLine(kMaxResponseHeadBytes - kStatusLine.size() + 1)},
+     false},
+    {"new_status_line_counts_afresh",
+     {kStatusLine, HeaderLine(kMaxResponseHeadBytes / 2), kStatusLine,
+      HeaderLine(kMaxResponseHeadBytes - kStatusLine.size())},
+     true},
+};
+
+class ResponseHeadLimitTest : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(ResponseHeadLimitTest, RefusesAHeadPastItsLimit) {
+    ResponseHead head;
+    bool accepted = true;
+    for (const std::string& line : GetParam().lines) {
+        accepted = head.TakeLine(line.data(), line.size());
+    }
+    EXPECT_EQ(accepted, GetParam().accepted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limit, ResponseHeadLimitTest, ::testing::ValuesIn(kLimitCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
