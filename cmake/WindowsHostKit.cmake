@@ -10,7 +10,7 @@ install(FILES $<TARGET_LINKER_FILE:pushnote> DESTINATION ${CMAKE_INSTALL_LIBDIR}
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(module_definition packaging/windows/PushNote-stdcall.def)
 else()
-    set(module_definition src/frame/PushNote.def)
+    set(module_definition src/exports/PushNote.def)
 endif()
 install(FILES ${module_definition} DESTINATION ${CMAKE_INSTALL_LIBDIR} RENAME PushNote.def)
 install(FILES packaging/examples/send_note.c packaging/examples/SendNote.cs

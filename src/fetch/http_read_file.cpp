@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "frame/memory.h"
+#include "base/memory.h"
 #include "http/progress_watch.h"
 #include "http/transport_config.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "http/http_client.h"
 
 namespace pushnote {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <utility>
 
-#include "frame/memory.h"
+#include "base/memory.h"
 #include "image/file_services.h"
 #include "image/image_codec.h"
 #include "image/jpeg_encoder_posix.h"

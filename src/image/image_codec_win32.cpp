@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frame/memory.h"
+#include "base/memory.h"
 #include "image/com_support_win32.h"
 #include "image/flatten_over_white_win32.h"
 #include "image/image_codec.h"

@@ -6,7 +6,7 @@
 
 #include <jpeglib.h>
 
-#include "frame/memory.h"
+#include "base/memory.h"
 #include "image/image_codec.h"
 
 namespace pushnote::image {

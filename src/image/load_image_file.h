@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "image/file_services.h"
 
 namespace pushnote {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/memory.h"
+#include "base/memory.h"
 
 namespace pushnote::image {
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "frame/memory.h"
+#include "base/memory.h"
 #include "image/image_codec.h"
 
 namespace pushnote::image {

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "frame/failure.h"
-#include "frame/memory.h"
+#include "base/failure.h"
+#include "base/memory.h"
 #include "image/load_image_file.h"
 #include "image/working_path.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "frame/failure.h"
-#include "frame/memory.h"
+#include "base/failure.h"
+#include "base/memory.h"
 
 namespace pushnote {
 

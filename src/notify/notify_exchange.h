@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "http/http_client.h"
 #include "http/service_endpoint.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "frame/access_token.h"
-#include "frame/memory.h"
+#include "base/access_token.h"
+#include "base/memory.h"
 #include "notify/notify_exchange.h"
 #include "text/convert_to_utf8.h"
 

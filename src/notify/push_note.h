@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "http/http_client.h"
 #include "http/service_endpoint.h"
 

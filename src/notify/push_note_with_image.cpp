@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frame/access_token.h"
-#include "frame/memory.h"
+#include "base/access_token.h"
+#include "base/memory.h"
 #include "image/working_path.h"
 #include "notify/image_part.h"
 #include "notify/message_part.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "http/http_client.h"
 #include "http/service_endpoint.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "frame/failure.h"
-#include "frame/memory.h"
+#include "base/failure.h"
+#include "base/memory.h"
 #include "text/code_page.h"
 
 namespace pushnote {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "answer_recorder.h"
-#include "frame/access_token.h"
+#include "base/access_token.h"
 #include "notify/push_note.h"
 #include "support/recording_client.h"
 

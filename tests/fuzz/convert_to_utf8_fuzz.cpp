@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 #include "text/convert_to_utf8.h"
 
 namespace {

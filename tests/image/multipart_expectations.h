@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 // The bytes an image notification must put on the wire, written out by hand
 // from the wire format rather than from the library's constants.

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/access_token.h"
-#include "frame/memory.h"
+#include "base/access_token.h"
+#include "base/memory.h"
 #include "image/gif_writer.h"
 #include "image/multipart_expectations.h"
 #include "image/scratch_folder.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "frame/access_token.h"
+#include "base/access_token.h"
 #include "support/memory_probe.h"
 #include "support/recording_client.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "frame/memory.h"
+#include "base/memory.h"
 
 namespace pushnote::testing {
 namespace {

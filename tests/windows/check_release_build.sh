@@ -18,7 +18,7 @@ case $("$objdump" -f "$dll") in
 *"file format pei-x86-64"*) format=pei-x86-64 system=windows-x64 ;;
 *) echo "FAIL: $dll is not a Windows DLL"; exit 1 ;;
 esac
-"$tests/windows/check_dll_tables.sh" "$dll" "$source_dir/src/frame/PushNote.def" "$format"
+"$tests/windows/check_dll_tables.sh" "$dll" "$source_dir/src/exports/PushNote.def" "$format"
 
 # The run-time libraries are linked in; what is left of them must stay small.
 max_size=$((256 * 1024))

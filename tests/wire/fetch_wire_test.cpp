@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "exports/service_config.h"
 #include "fetch/http_read_file.h"
-#include "frame/service_config.h"
 #include "support/recorded_requests.h"
 
 namespace pushnote {

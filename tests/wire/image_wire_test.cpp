@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/access_token.h"
-#include "frame/service_config.h"
+#include "base/access_token.h"
+#include "exports/service_config.h"
 #include "image/gif_writer.h"
 #include "image/jpeg_probe.h"
 #include "image/multipart_expectations.h"

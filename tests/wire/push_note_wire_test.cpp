@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "frame/access_token.h"
-#include "frame/service_config.h"
+#include "base/access_token.h"
+#include "exports/service_config.h"
 #include "notify/push_note.h"
 #include "support/recorded_requests.h"
 

@@ -9,8 +9,8 @@
 #include <chrono>
 #include <string>
 
+#include "base/access_token.h"
 #include "fetch/http_read_file.h"
-#include "frame/access_token.h"
 #include "http/transport_config.h"
 #include "notify/push_note.h"
 

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/access_token.h"
+#include "base/access_token.h"
 #include "image/convert_image_to_jpeg.h"
 #include "notify/push_note_with_image.h"
 

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/service_config.h"
+#include "exports/service_config.h"
 #include "pushnote.h"
 
 extern char** environ;

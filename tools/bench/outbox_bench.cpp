@@ -13,8 +13,8 @@
 #include <random>
 #include <string>
 
+#include "base/access_token.h"
 #include "delivery.h"
-#include "frame/access_token.h"
 #include "outbox.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "base/access_token.h"
 #include "command_failure.h"
 #include "delivery.h"
 #include "fetch/http_read_file.h"
-#include "frame/access_token.h"
 #include "outbox.h"
 #include "pushnote_result_texts.h"
 #include "standard_streams.h"

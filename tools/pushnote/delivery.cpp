@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "exports/service_config.h"
 #include "form_text.h"
-#include "frame/service_config.h"
 #include "notify/push_note.h"
 #include "notify/push_note_with_image.h"
 #include "pushnote_result_texts.h"

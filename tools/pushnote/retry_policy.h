@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace pushnote::command {
 

@@ -1,9 +1,9 @@
-#include "frame/memory.h"
+#include "base/memory.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/failure.h"
+#include "base/failure.h"
 
 namespace pushnote {
 namespace {

@@ -1,4 +1,4 @@
-#include "frame/access_token.h"
+#include "base/access_token.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The exported C interface: compiled-in service, platform HTTP client.
+#include "base/access_token.h"
+#include "exports/service_config.h"
 #include "fetch/http_read_file.h"
-#include "frame/access_token.h"
-#include "frame/service_config.h"
 #include "notify/push_note.h"
 #include "notify/push_note_with_image.h"
 #include "pushnote.h"
