@@ -4,7 +4,7 @@
 # and the release ZIPs for 32-bit and 64-bit Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-dependencies.sh
+utils/install-dependencies.sh
 
 build() {
     cmake --preset "$1" >/dev/null
@@ -12,7 +12,7 @@ build() {
 }
 
 # As a packager builds it: plain Release, every default but the service host.
-tools/check-default-builds.sh
+utils/check-default-builds.sh
 
 build linux
 ctest --preset linux
@@ -22,7 +22,7 @@ ctest --preset linux-asan
 tests/fuzz/run_fuzz.sh 30
 
 build windows
-if tools/can-run-32-bit.sh; then
+if utils/can-run-32-bit.sh; then
     ctest --preset windows
 else
     # Same Windows sources, 64-bit, under 64-bit Wine; the shipped 32-bit DLL

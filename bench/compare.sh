@@ -6,11 +6,11 @@
 # same figures for the Windows DLL follow, absolute only.
 # It is no test: it never fails on a number.
 #
-# Usage: tools/bench/compare.sh [RUNS]      (default 41 runs per process row)
+# Usage: bench/compare.sh [RUNS]      (default 41 runs per process row)
 # Environment: PUSHNOTE_BENCH_PORT  the stand-in's port (default 47470; the
 #              expired-certificate port is PORT + 10)
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 root=$PWD
 runs=${1:-41}
 port=${PUSHNOTE_BENCH_PORT:-47470}
@@ -50,9 +50,9 @@ tests/support/service_ctl.sh start "$build/tools/stand_in/pushnote-stand-in" "$p
 gif=$build/bench-4000x3000.gif
 note "Linux, loopback, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-44s %13s %-38s %13s %6s   %s\n' measure PushNote anchor "" ratio goal
-"$build/tools/bench/notify_bench" "$build/tools/bench/startup_probe" \
+"$build/bench/notify_bench" "$build/bench/startup_probe" \
     "$build/src/libpushnote.so.1" "$build/tools/pushnote/pushnote" "$runs"
-"$build/tools/bench/image_bench" "$port" "$root/tools/bench/pillow_convert.py" --keep-gif "$gif"
+"$build/bench/image_bench" "$port" "$root/bench/pillow_convert.py" --keep-gif "$gif"
 
 if [[ -x /usr/lib/wine/wine64 ]] && command -v x86_64-w64-mingw32-g++ >/dev/null; then
     note "PushNote.dll (x86-64) under Wine, same stand-in (absolute figures)"
@@ -65,9 +65,9 @@ if [[ -x /usr/lib/wine/wine64 ]] && command -v x86_64-w64-mingw32-g++ >/dev/null
     rm -rf "$prefix"
     quietly tests/support/make_wine_prefix.sh "$prefix" win64 \
         "$windows_build/tests/import_test_ca.exe" "$pki/ca.pem"
-    cp "$windows_build/src/PushNote.dll" "$windows_build/tools/bench/"
-    cmake/wine-run.sh "$prefix" "$windows_build/tools/bench/dll_bench.exe"
-    cmake/wine-run.sh "$prefix" "$windows_build/tools/bench/convert_bench.exe" "Z:$gif" 5
+    cp "$windows_build/src/PushNote.dll" "$windows_build/bench/"
+    cmake/wine-run.sh "$prefix" "$windows_build/bench/dll_bench.exe"
+    cmake/wine-run.sh "$prefix" "$windows_build/bench/convert_bench.exe" "Z:$gif" 5
 else
     note "Wine (64-bit) or MinGW-w64 missing: no DLL figures"
 fi

@@ -6,7 +6,7 @@
 # every 500 calls, then the definitely and indirectly lost bytes (the goal is
 # 0 for both). Exits non-zero on any lost byte, memory error or wrong result.
 # Uses the linux preset's port: do not run it while that preset's tests run.
-# Usage: tools/soak.sh [CALLS]   (default 10000)
+# Usage: bench/soak.sh [CALLS]   (default 10000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 calls=${1:-10000}
@@ -26,7 +26,7 @@ tests/support/service_ctl.sh start "$build/tools/inbox/pushnote-inbox" "$port" \
 status=0
 valgrind --leak-check=full --show-leak-kinds=definite,indirect \
     --errors-for-leak-kinds=definite,indirect --error-exitcode=99 --log-file="$run/valgrind.log" \
-    "$build/tools/soak/soak_host" "$(realpath "$build/src/libpushnote.so")" "$port" "$calls" ||
+    "$build/bench/soak/soak_host" "$(realpath "$build/src/libpushnote.so")" "$port" "$calls" ||
     status=$?
 
 # Without any leak valgrind prints no "lost" lines at all.

@@ -3,9 +3,9 @@
 # over one keep-alive connection (text, then 100 KB images; the store on disk
 # in the build folder), its resident memory after those notes, and the time
 # the page takes in headless Chromium to show the newest 1,000.
-#   tools/bench/inbox_bench.sh [TEXT_NOTES] [IMAGE_NOTES]
+#   bench/inbox_bench.sh [TEXT_NOTES] [IMAGE_NOTES]
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 text_notes=${1:-5000} image_notes=${2:-1000}
 build=build/linux
 tests/browser/prepare.sh
@@ -29,9 +29,9 @@ done
 
 rss() { awk '/^VmRSS:/ { printf "%.1f MiB", $2 / 1024 }' "/proc/$pid/status"; }
 echo "pushnote-inbox resident memory at start: $(rss)"
-"$build/tools/bench/inbox_bench" "$port" "$work/data/tls/ca.pem" "$text_notes" "$image_notes" \
+"$build/bench/inbox_bench" "$port" "$work/data/tls/ca.pem" "$text_notes" "$image_notes" \
     "$work/picture.png"
 echo "pushnote-inbox resident memory after $text_notes text and $image_notes image notes: $(rss)"
 echo "store on disk: $(du -sh "$work/data/inbox.sqlite3"* | awk '{ printf "%s %s  ", $1, $2 }')"
-node tools/bench/inbox_page_timing.mjs "https://localhost:$port/" "$work/profile" 5
+node bench/inbox_page_timing.mjs "https://localhost:$port/" "$work/profile" 5
 echo "pushnote-inbox resident memory after the page loads: $(rss)"

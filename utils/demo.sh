@@ -6,9 +6,9 @@
 # received, saves a screenshot of its page, and stops it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-dependencies.sh
+utils/install-dependencies.sh
 
-if tools/can-run-32-bit.sh; then
+if utils/can-run-32-bit.sh; then
     windows=windows wine_arch=win32
 else
     # Same Windows sources, 64-bit: this machine cannot execute 32-bit programs.
