@@ -184,6 +184,15 @@ cp "$data/inbox.sqlite3" "$work/garbage"
 refused "corrupt store" "cannot be used as an inbox store"
 cmp -s "$data/inbox.sqlite3" "$work/garbage" || fail "the corrupt store was changed"
 
+# What users install holds no test machinery: no test options, no test routes.
+"$inbox" --help >"$work/help.txt"
+for option in --test-directives --record-dir --expired-port; do
+    if grep -qF -- "$option" "$work/help.txt"; then fail "--help offers the test option $option"; fi
+done
+if nm -C "$inbox" 2>/dev/null | grep -q 'pushnote::stand_in::'; then
+    fail "pushnote-inbox links the test routes"
+fi
+
 if [[ $failures -ne 0 ]]; then
     echo "$failures check(s) failed" >&2
     exit 1
