@@ -1,5 +1,12 @@
 #include "request_guards.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <string_view>
+
 #include "json_answer.h"
 
 namespace pushnote::inbox {
@@ -8,21 +15,40 @@ namespace {
 using httplib::Request;
 using httplib::Response;
 
-// The Host a request was sent to, without its port.
-std::string HostName(const Request& request) {
-    const std::string host = request.get_header_value("Host");
-    if (host.starts_with('[')) return host.substr(0, host.find(']') + 1);
-    return host.substr(0, host.find(':'));
+bool IsPort(std::string_view text) {
+    unsigned port = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    return error == std::errc{} && end == text.data() + text.size() && text.size() <= 5 &&
+           port <= 65535;
 }
 
-// A page of another site whose name it points at 127.0.0.1 would count as
-// the same origin as the inbox; such requests carry that other name.
-bool AddressedToLoopback(const Request& request) {
-    const std::string host = HostName(request);
-    return host == "localhost" || host == "[::1]" || host.starts_with("127.");
+bool IsLoopbackIpv4(std::string_view text) {
+    in_addr address{};
+    return text.size() < INET_ADDRSTRLEN &&
+           inet_pton(AF_INET, std::string(text).c_str(), &address) == 1 &&
+           (ntohl(address.s_addr) >> 24) == 127;
 }
 
 }  // namespace
+
+bool IsLoopbackHost(std::string_view host) {
+    // "[::1]:8443" is "[::1]" and 8443; a port, when given, must be a number.
+    std::string_view name = host;
+    const bool bracketed = host.starts_with('[');
+    if (const std::size_t mark = bracketed ? host.find("]:") : host.rfind(':');
+        mark != std::string_view::npos) {
+        const std::size_t colon = bracketed ? mark + 1 : mark;
+        if (!IsPort(host.substr(colon + 1))) return false;
+        name = host.substr(0, colon);
+    }
+    if (name == "[::1]") return true;
+    if (name.size() == 9 && std::equal(name.begin(), name.end(), "localhost", [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        })) {
+        return true;
+    }
+    return IsLoopbackIpv4(name);
+}
 
 // A page of another site can send a simple form or a fetch without custom
 // headers, but neither a JSON content type nor this header without asking
@@ -42,7 +68,9 @@ void InstallRequestGuards(httplib::Server& server, Inbox& inbox) {
     // its highest level takes seconds for a list of a thousand notes. The
     // request is the server's own non-const object, lent to the handler.
     server.set_pre_routing_handler([&inbox](const Request& request, Response& response) {
-        if (inbox.loopbackOnly && !AddressedToLoopback(request)) {
+        // A page of another site whose name it points at 127.0.0.1 would count as
+        // the same origin as the inbox; its requests carry that other name.
+        if (inbox.loopbackOnly && !IsLoopbackHost(request.get_header_value("Host"))) {
             AnswerError(response, 403, "the inbox answers requests to localhost only");
             return httplib::Server::HandlerResponse::Handled;
         }
