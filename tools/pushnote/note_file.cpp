@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "command_failure.h"
+#include "image/file_services.h"
 
 namespace pushnote::command {
 namespace {
@@ -41,6 +42,34 @@ std::string ReadWholeFile(const fs::path& path) {
         throw CommandFailure("cannot read the image file " + path.string(), kBadInput);
     }
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+namespace {
+
+files::ReadOnlyFile OpenImageFile(const std::string& path) {
+    files::ReadOnlyFile file = files::ReadOnlyFile::Open(path.c_str());
+    if (!file) {
+        throw CommandFailure("the image " + path + " is no regular file that can be read",
+                             kBadInput);
+    }
+    return file;
+}
+
+}  // namespace
+
+void RequireImageFile(const std::string& path) {
+    OpenImageFile(path);
+}
+
+std::string ReadImageFile(const std::string& path) {
+    files::ReadOnlyFile file = OpenImageFile(path);
+    std::uint64_t size = 0;
+    std::string bytes;
+    if (file.QuerySize(size) && size < bytes.max_size()) {
+        bytes.resize(static_cast<std::size_t>(size));
+        if (file.ReadExactly(bytes.data(), bytes.size())) return bytes;
+    }
+    throw CommandFailure("cannot read the image file " + path, kBadInput);
 }
 
 std::string EncodeNote(const Note& note, const std::string& imageName) {

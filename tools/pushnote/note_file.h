@@ -25,6 +25,12 @@ std::chrono::system_clock::time_point QueuedAt(const std::string& name);
 // The whole content of a file; a CommandFailure (bad input) when unreadable.
 std::string ReadWholeFile(const std::filesystem::path& path);
 
+// An image to queue follows the library's rule: a regular file, opened
+// without blocking. Anything else (a folder, a FIFO, a device) is a
+// CommandFailure (bad input) at once, as is a file that cannot be read.
+void RequireImageFile(const std::string& path);
+std::string ReadImageFile(const std::string& path);
+
 // "pushnote note 1", then "image NAME" when there is one, an empty line and
 // the message to the end of the file.
 std::string EncodeNote(const Note& note, const std::string& imageName);

@@ -7,10 +7,15 @@
 #include "command_failure.h"
 #include "note_file.h"
 #include "spool_files.h"
+#include "spool_temporary.h"
 
 namespace pushnote::command {
 
 namespace fs = std::filesystem;
+
+// A write of a note takes well under this; an older temporary file is what a
+// crashed write left behind.
+constexpr std::chrono::seconds kStaleTemporaryAge{60};
 
 Outbox::Outbox(fs::path directory) : directory_(std::move(directory)) {}
 
@@ -24,14 +29,14 @@ fs::path Outbox::DefaultDirectory() {
 }
 
 std::string Outbox::Queue(const Note& note) {
-    fs::create_directories(directory_);
+    CreatePrivateFolder(directory_);
     const std::string name = NewNoteName();
     std::string imageName;
     if (note.imagePath) {
         // The extension stays: it tells the sender the image's type.
         imageName =
             name + std::string(kImageInfix) + fs::path(*note.imagePath).extension().string();
-        WriteFileDurably(directory_, imageName, ReadWholeFile(*note.imagePath));
+        WriteFileDurably(directory_, imageName, ReadImageFile(*note.imagePath));
     }
     // The note appears last, so a flush never finds it without its image.
     WriteFileDurably(directory_, name + std::string(kNoteSuffix), EncodeNote(note, imageName));
@@ -57,6 +62,9 @@ bool Outbox::Holds(const std::string& name) const {
 
 Outbox::FlushReport Outbox::Flush(Deliverer& deliverer) {
     FlushReport report;
+    for (const fs::path& folder : {directory_, directory_ / kFailedFolder}) {
+        if (RemoveStaleTemporaries(folder, kStaleTemporaryAge) > 0) SyncFolder(folder);
+    }
     for (const std::string& name : Waiting()) {
         const fs::path notePath = directory_ / (name + std::string(kNoteSuffix));
         auto claimed = ClaimedFile::TryClaim(notePath);
@@ -74,12 +82,13 @@ Outbox::FlushReport Outbox::Flush(Deliverer& deliverer) {
                 // The note goes first: an image left behind is never sent twice.
                 claimed->Remove();
                 for (const fs::path& image : ImagesOf(note)) fs::remove(image);
+                SyncFolder(directory_);
                 ++report.delivered;
                 break;
             case Verdict::Refused:
             case Verdict::BadInput: {
                 const fs::path failed = directory_ / kFailedFolder;
-                fs::create_directories(failed);
+                CreatePrivateFolder(failed);
                 WriteFileDurably(failed, name + std::string(kReasonSuffix), outcome.reason + "\n");
                 for (const fs::path& image : ImagesOf(note)) {
                     fs::rename(image, failed / image.filename());
