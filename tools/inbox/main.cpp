@@ -16,6 +16,7 @@
 #include <httplib.h>
 
 #include "api_routes.h"
+#include "data_folder.h"
 #include "notify_route.h"
 #include "options.h"
 #include "recorder.h"
@@ -124,7 +125,10 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
                      "read the notes and clear them\n",
                      options.listen.c_str());
     }
-    fs::create_directories(options.data);
+    for (const std::string& widened :
+         MakeDataFolderPrivate(options.data, options.data / "inbox.sqlite3")) {
+        std::fprintf(stderr, "pushnote-inbox: made private to its owner: %s\n", widened.c_str());
+    }
     std::string caFile;
     if (!options.http && options.service.cert.empty()) {
         const TlsFiles files = EnsureTlsFiles(options.data / "tls");
