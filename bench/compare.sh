@@ -35,7 +35,7 @@ release_options=(-DCMAKE_BUILD_TYPE=Release -DPUSHNOTE_SERVICE_HOST=localhost
     -DPUSHNOTE_SERVICE_PORT="$port" -DPUSHNOTE_TIMEOUT_MS=3000)
 quietly cmake -S . -B "$build" -G "Unix Makefiles" "${release_options[@]}" \
     -DPUSHNOTE_CA_BUNDLE="$pki/ca.pem"
-quietly cmake --build "$build" -j2 --target pushnote pushnote_command pushnote-stand-in \
+quietly cmake --build "$build" -j2 --target pushnote pushnote_command pushnote-test-service \
     notify_bench image_bench startup_probe
 
 tests/support/make_test_pki.sh "$pki" >/dev/null
@@ -44,7 +44,7 @@ stop_service() {
     rm -f "$log"
 }
 trap stop_service EXIT
-tests/support/service_ctl.sh start "$build/tools/stand_in/pushnote-stand-in" "$port" \
+tests/support/service_ctl.sh start "$build/tests/harness/pushnote-test-service" "$port" \
     $((port + 10)) "$pki" "$build/service-records" "$run_dir" 1800 >/dev/null
 
 gif=$build/bench-4000x3000.gif
@@ -58,7 +58,7 @@ if [[ -x /usr/lib/wine/wine64 ]] && command -v x86_64-w64-mingw32-g++ >/dev/null
     note "PushNote.dll (x86-64) under Wine, same stand-in (absolute figures)"
     quietly cmake -S . -B "$windows_build" -G "Unix Makefiles" "${release_options[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake" \
-        -DPUSHNOTE_STAND_IN="$build/tools/stand_in/pushnote-stand-in"
+        -DPUSHNOTE_STAND_IN="$build/tests/harness/pushnote-test-service"
     quietly cmake --build "$windows_build" -j2 --target pushnote dll_bench convert_bench \
         import_test_ca
     prefix=$windows_build/wineprefix

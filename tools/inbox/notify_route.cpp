@@ -46,11 +46,11 @@ std::string MediaType(const std::string& contentType) {
 std::optional<Refusal> ReadMultipart(const Request& request, const std::string& body,
                                      std::uint64_t maxImageBytes, std::string& message,
                                      std::optional<std::string>& image) {
-    const stand_in::MultipartBody parsed =
-        stand_in::ParseMultipart(request.get_header_value("Content-Type"), body);
+    const request_reading::MultipartBody parsed =
+        request_reading::ParseMultipart(request.get_header_value("Content-Type"), body);
     if (!parsed.error.empty()) return Refusal{400, "malformed multipart body: " + parsed.error};
     bool haveMessage = false, haveImage = false;
-    for (const stand_in::Part& part : parsed.parts) {
+    for (const request_reading::Part& part : parsed.parts) {
         bool& seen = part.name == "message" ? haveMessage : haveImage;
         if (part.name != "message" && part.name != "imageFile") {
             return Refusal{400, "malformed multipart body: unexpected part \"" +
@@ -107,7 +107,7 @@ std::int64_t NowMs() {
 
 void Notify(Inbox& inbox, const Request& request, Response& response, const ContentReader& reader) {
     const bool chunked = request.get_header_value("Transfer-Encoding") == "chunked";
-    const std::optional<std::string> body = stand_in::ReadBody(request, reader);
+    const std::optional<std::string> body = request_reading::ReadBody(request, reader);
     if (!body) {
         return AnswerJson(response, 400, "wrong Content-Length: the body is shorter than it says");
     }

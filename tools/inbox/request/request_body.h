@@ -5,7 +5,7 @@
 
 #include <httplib.h>
 
-namespace pushnote::stand_in {
+namespace pushnote::request_reading {
 
 // Reads the whole request body, multipart bodies byte for byte (httplib would
 // split them into parts and keep none of their bytes). Nothing when the
@@ -13,4 +13,4 @@ namespace pushnote::stand_in {
 std::optional<std::string> ReadBody(const httplib::Request& request,
                                     const httplib::ContentReader& reader);
 
-}  // namespace pushnote::stand_in
+}  // namespace pushnote::request_reading

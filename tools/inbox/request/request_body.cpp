@@ -1,6 +1,6 @@
 #include "request_body.h"
 
-namespace pushnote::stand_in {
+namespace pushnote::request_reading {
 
 // The multipart type is hidden from httplib while reading. The request is the
 // server's own non-const object, lent to the handler.
@@ -20,4 +20,4 @@ std::optional<std::string> ReadBody(const httplib::Request& request,
     return body;
 }
 
-}  // namespace pushnote::stand_in
+}  // namespace pushnote::request_reading
