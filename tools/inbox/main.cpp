@@ -10,6 +10,7 @@
 
 #include "api_routes.h"
 #include "data_folder.h"
+#include "inbox_server.h"
 #include "lifetime.h"
 #include "listener.h"
 #include "notify_route.h"
@@ -22,8 +23,6 @@ namespace fs = std::filesystem;
 using namespace pushnote::inbox;
 
 constexpr const char* kProgram = "pushnote-inbox";
-// Room for the message and the multipart framing around the largest image.
-constexpr std::uint64_t kBodySlack = 1024 * 1024;
 
 int PrintCa(const Options& options) {
     const TlsFiles files = EnsureTlsFiles(options.data / "tls");
@@ -70,14 +69,23 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
                 options.maxImageBytes,
                 IsLoopback(options.listen)};
 
-    const ServerSettings settings{kProgram, options.listen, options.http,
-                                  options.maxImageBytes + kBodySlack};
-    std::vector<std::unique_ptr<httplib::Server>> servers;
-    servers.push_back(OpenListener(settings, options.service, [&inbox](httplib::Server& server) {
-        InstallApiRoutes(server, inbox);
-        InstallNotifyRoute(server, inbox);
-    }));
-    ServeUntilStopped(servers, options.lifetime, signals, kProgram,
+    InboxServer server(options.http ? std::string() : options.service.cert, options.service.key,
+                       ConnectionLimits{});
+    server.set_payload_max_length(kApiBodyBytes);
+    server.set_exception_handler(
+        [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "%s: %s %s: %s\n", kProgram, request.method.c_str(),
+                             request.target.c_str(), e.what());
+            }
+            response.status = 500;
+        });
+    InstallApiRoutes(server, inbox);
+    InstallNotifyRoute(server, inbox);
+    server.Bind(options.listen, options.service.port);
+    ServeUntilStopped({[&server] { server.Serve(); }}, options.lifetime, signals, kProgram,
                       [&] { PrintWelcome(options, caFile); });
 }
 
