@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <optional>
 #include <string_view>
+#include <utility>
 
+#include "connection.h"
 #include "json_answer.h"
 
 namespace pushnote::inbox {
@@ -27,6 +30,24 @@ bool IsLoopbackIpv4(std::string_view text) {
     return text.size() < INET_ADDRSTRLEN &&
            inet_pton(AF_INET, std::string(text).c_str(), &address) == 1 &&
            (ntohl(address.s_addr) >> 24) == 127;
+}
+
+// The API's own bodies (chaos settings) are small and sent whole; only the
+// notify route reads longer ones, bounding them itself.
+std::optional<std::pair<int, std::string>> RefuseUnboundedBody(const Request& request) {
+    if (request.path == "/api/notify") return std::nullopt;
+    if (request.get_header_value("Transfer-Encoding") == "chunked") {
+        return std::pair{411, std::string("send the body whole, with a Content-Length")};
+    }
+    const std::string declared = request.get_header_value("Content-Length");
+    std::uint64_t length = 0;
+    const auto [end, error] =
+        std::from_chars(declared.data(), declared.data() + declared.size(), length);
+    if (!declared.empty() && (error != std::errc{} || length > kApiBodyBytes)) {
+        return std::pair{413, "the body is larger than the limit of " +
+                                  std::to_string(kApiBodyBytes) + " bytes"};
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -71,7 +92,13 @@ void InstallRequestGuards(httplib::Server& server, Inbox& inbox) {
         // A page of another site whose name it points at 127.0.0.1 would count as
         // the same origin as the inbox; its requests carry that other name.
         if (inbox.loopbackOnly && !IsLoopbackHost(request.get_header_value("Host"))) {
+            CloseAfterAnswer(response);
             AnswerError(response, 403, "the inbox answers requests to localhost only");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (auto refusal = RefuseUnboundedBody(request)) {
+            CloseAfterAnswer(response);
+            AnswerError(response, refusal->first, refusal->second);
             return httplib::Server::HandlerResponse::Handled;
         }
         const_cast<Request&>(request).headers.erase("Accept-Encoding");
