@@ -69,9 +69,13 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
                 options.maxImageBytes,
                 IsLoopback(options.listen)};
 
+    const ConnectionLimits limits;
     InboxServer server(options.http ? std::string() : options.service.cert, options.service.key,
-                       ConnectionLimits{});
+                       limits);
     server.set_payload_max_length(kApiBodyBytes);
+    // What the answers' Keep-Alive header tells; InboxServer keeps to it.
+    server.set_keep_alive_timeout(limits.idle.count());
+    server.set_keep_alive_max_count(100000);
     server.set_exception_handler(
         [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
             try {
