@@ -41,9 +41,17 @@ sigset_t BlockStopSignals() {
 void ServeUntilStopped(const std::vector<std::unique_ptr<httplib::Server>>& servers,
                        const Lifetime& lifetime, const sigset_t& signals,
                        const std::string& program, const std::function<void()>& announce) {
+    std::vector<std::function<void()>> acceptLoops;
     for (const auto& server : servers) {
-        std::thread([listening = server.get()] { listening->listen_after_bind(); }).detach();
+        acceptLoops.emplace_back([listening = server.get()] { listening->listen_after_bind(); });
     }
+    ServeUntilStopped(acceptLoops, lifetime, signals, program, announce);
+}
+
+void ServeUntilStopped(const std::vector<std::function<void()>>& acceptLoops,
+                       const Lifetime& lifetime, const sigset_t& signals,
+                       const std::string& program, const std::function<void()>& announce) {
+    for (const auto& acceptLoop : acceptLoops) std::thread(acceptLoop).detach();
 
     // From here on the workers may run: the process ends with _Exit. Each
     // note is committed before it is answered, and records are whole files.

@@ -30,4 +30,11 @@ sigset_t BlockStopSignals();
                                     const std::string& program,
                                     const std::function<void()>& announce);
 
+// The same for servers that run accept loops of their own: each loop runs on
+// a thread of its own.
+[[noreturn]] void ServeUntilStopped(const std::vector<std::function<void()>>& acceptLoops,
+                                    const Lifetime& lifetime, const sigset_t& signals,
+                                    const std::string& program,
+                                    const std::function<void()>& announce);
+
 }  // namespace pushnote::inbox

@@ -9,6 +9,8 @@
 #include <httplib.h>
 
 #include "api_routes.h"
+#include "data_folder.h"
+#include "inbox_server.h"
 #include "lifetime.h"
 #include "listener.h"
 #include "notify_route.h"
@@ -21,8 +23,6 @@ namespace fs = std::filesystem;
 using namespace pushnote::inbox;
 
 constexpr const char* kProgram = "pushnote-inbox";
-// Room for the message and the multipart framing around the largest image.
-constexpr std::uint64_t kBodySlack = 1024 * 1024;
 
 int PrintCa(const Options& options) {
     const TlsFiles files = EnsureTlsFiles(options.data / "tls");
@@ -48,7 +48,10 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
                      "read the notes and clear them\n",
                      options.listen.c_str());
     }
-    fs::create_directories(options.data);
+    for (const std::string& widened :
+         MakeDataFolderPrivate(options.data, options.data / "inbox.sqlite3")) {
+        std::fprintf(stderr, "pushnote-inbox: made private to its owner: %s\n", widened.c_str());
+    }
     std::string caFile;
     if (!options.http && options.service.cert.empty()) {
         const TlsFiles files = EnsureTlsFiles(options.data / "tls");
@@ -66,14 +69,27 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
                 options.maxImageBytes,
                 IsLoopback(options.listen)};
 
-    const ServerSettings settings{kProgram, options.listen, options.http,
-                                  options.maxImageBytes + kBodySlack};
-    std::vector<std::unique_ptr<httplib::Server>> servers;
-    servers.push_back(OpenListener(settings, options.service, [&inbox](httplib::Server& server) {
-        InstallApiRoutes(server, inbox);
-        InstallNotifyRoute(server, inbox);
-    }));
-    ServeUntilStopped(servers, options.lifetime, signals, kProgram,
+    const ConnectionLimits limits;
+    InboxServer server(options.http ? std::string() : options.service.cert, options.service.key,
+                       limits);
+    server.set_payload_max_length(kApiBodyBytes);
+    // What the answers' Keep-Alive header tells; InboxServer keeps to it.
+    server.set_keep_alive_timeout(limits.idle.count());
+    server.set_keep_alive_max_count(100000);
+    server.set_exception_handler(
+        [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "%s: %s %s: %s\n", kProgram, request.method.c_str(),
+                             request.target.c_str(), e.what());
+            }
+            response.status = 500;
+        });
+    InstallApiRoutes(server, inbox);
+    InstallNotifyRoute(server, inbox);
+    server.Bind(options.listen, options.service.port);
+    ServeUntilStopped({[&server] { server.Serve(); }}, options.lifetime, signals, kProgram,
                       [&] { PrintWelcome(options, caFile); });
 }
 
