@@ -1,6 +1,7 @@
-// The wide exports through the built library (the DLL under Wine, whose ANSI
-// code page 1252 holds none of the emoji or CJK here): what arrives is the
-// text's exact UTF-8, and a path outside the code page is reached.
+// The wide exports through the built library (the DLL under Wine, run with
+// the ANSI code pages 1252 and 932, which hold none of the emoji here): what
+// arrives is the text's exact UTF-8, and a path outside the code page is
+// reached.
 #include <gtest/gtest.h>
 
 #include <filesystem>
