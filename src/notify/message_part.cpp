@@ -20,11 +20,11 @@ std::size_t PrefixLength(const char* delimiter) {
            std::strlen(kMessageDisposition);
 }
 
-// The longest message the scratch text holds after the prefix, with the
-// closing line break and a terminator; 0 when not even the prefix fits.
-std::size_t MaxMessageLength(const char* delimiter) {
+// Whether the scratch text holds a message of this many units after the
+// prefix, with the closing line break and a terminator.
+bool FitsScratch(std::size_t messageLength, const char* delimiter) {
     const std::size_t reserved = PrefixLength(delimiter) + std::strlen(multipart::kLineBreak) + 1;
-    return reserved > kScratchSize ? 0 : kScratchSize - reserved;
+    return reserved <= kScratchSize && messageLength <= kScratchSize - reserved;
 }
 
 }  // namespace
@@ -38,8 +38,7 @@ Buffer BuildMessagePart(const char* message, const char* delimiter, std::size_t&
         error = -30;
         return {};
     }
-    const std::size_t reserved = PrefixLength(delimiter) + std::strlen(multipart::kLineBreak) + 1;
-    if (reserved > kScratchSize || std::strlen(message) > kScratchSize - reserved) {
+    if (!FitsScratch(std::strlen(message), delimiter)) {
         error = -20;
         return {};
     }
@@ -73,8 +72,8 @@ Buffer BuildMessagePart(const wchar_t* message, const char* delimiter, std::size
     length = 0;
     error = 0;
     const std::size_t prefixLength = PrefixLength(delimiter);
-    if (std::wcslen(message) > MaxMessageLength(delimiter) ||
-        prefixLength + std::strlen(multipart::kLineBreak) + 1 > kScratchSize) {
+    // The ANSI limit, counted in wchar_t units; the UTF-8 part has no cap.
+    if (!FitsScratch(std::wcslen(message), delimiter)) {
         error = -20;
         return {};
     }
