@@ -159,6 +159,7 @@ public:
                 curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
                 curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxUrlRedirects);
                 curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, RedirectSchemes(url));
+                transfer->BoundAsFetch();
                 if (transfer->Start(true)) return ToHandle(transfer);
             }
         } catch (...) {

@@ -11,6 +11,7 @@ namespace pushnote::http {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 constexpr auto kMinBytesPerPeriod = ProgressWatch::kMinBytesPerPeriod;
 
@@ -34,19 +35,42 @@ bool Transfer::Drive(Done done) noexcept {
         int running = 0;
         if (curl_multi_perform(multi_, &running) != CURLM_OK) return false;
         CollectCompletion();
-        if (finished_ || done()) return true;
         const auto now = Clock::now();
+        const FetchDeadline* deadline = Deadline();
+        if (deadline && deadline->Passed(now)) return false;
+        if (finished_ || done()) return true;
         if (progressed_) {
             progressed_ = false;
             lastProgress = now;
         } else if (now - lastProgress >= idleLimit) {
             return false;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(idleLimit - (now - lastProgress));
-        const int waitMs = static_cast<int>(left.count() < 100 ? left.count() + 1 : 100);
-        if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK) return false;
+        auto wait = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 idleLimit - (now - lastProgress)) +
+                                 1ms,
+                             100ms);
+        if (deadline) wait = std::min(wait, deadline->Wait(wait, now) + 1ms);
+        if (curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait.count()), nullptr) !=
+            CURLM_OK) {
+            return false;
+        }
     }
+}
+
+// libcurl's pre-transfer time marks the request going out (after the
+// connection and its handshake, which the connect timeout bounds).
+const FetchDeadline* Transfer::Deadline() noexcept {
+    if (!boundAsFetch_) return nullptr;
+    if (!deadline_) {
+        curl_off_t sentAfter = 0;
+        if (curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &sentAfter) != CURLE_OK ||
+            sentAfter <= 0) {
+            return nullptr;
+        }
+        deadline_.emplace(std::chrono::milliseconds(config::kTimeoutMs),
+                          started_ + std::chrono::microseconds(sentAfter));
+    }
+    return &*deadline_;
 }
 
 void Transfer::CollectCompletion() noexcept {
@@ -93,6 +117,7 @@ bool Transfer::AddHeaderLine(const char* line) noexcept {
 }
 
 bool Transfer::Start(bool waitForBody) noexcept {
+    started_ = Clock::now();
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return false;
     added_ = true;
     if (!Drive([&] { return waitForBody ? !pending_.empty() : head_.Ended(); })) failed_ = true;

@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "http/http_client.h"
+#include "http/progress_watch.h"
 #include "http/response_head_curl.h"
 
 namespace pushnote::http {
@@ -32,6 +34,9 @@ public:
     Transfer& operator=(const Transfer&) = delete;
 
     bool Configure(const Session& session, const char* url);
+    // Bounds the whole answer by a FetchDeadline from the request sent: the
+    // URL fetch's rule. The senders' requests keep theirs (see NotifyExchange).
+    void BoundAsFetch() noexcept { boundAsFetch_ = true; }
 
     CURL* easy() const noexcept { return easy_; }
 
@@ -54,6 +59,8 @@ private:
     template <typename Done>
     bool Drive(Done done) noexcept;
     void CollectCompletion() noexcept;
+    // The fetch's deadline, once libcurl has sent the request.
+    const FetchDeadline* Deadline() noexcept;
 
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
@@ -65,6 +72,9 @@ private:
     bool ownsMulti_;
     bool added_ = false;
     curl_slist* headers_ = nullptr;
+    bool boundAsFetch_ = false;
+    FetchDeadline::Clock::time_point started_{};
+    std::optional<FetchDeadline> deadline_;
 
     bool progressed_ = false;
     curl_off_t downloaded_ = 0;
