@@ -37,10 +37,13 @@ struct Layout {
     std::uint32_t top = 0;
     std::uint32_t visibleWidth = 0;   // frame columns inside the canvas
     std::uint32_t visibleHeight = 0;  // frame rows inside the canvas
+    std::uint32_t hiddenWidth = 0;    // frame columns past the canvas's right edge
+    std::uint32_t frameHeight = 0;
 };
 
 // The GIF's logical screen, or the frame's extent where the screen claims no
-// size. False when the frame or the canvas cannot be taken.
+// size. False when the frame or the canvas cannot be taken: a frame of more
+// pixels than a canvas may have is refused before any of it is decoded.
 bool LayOut(const GifFileType* gif, Layout& layout);
 
 }  // namespace pushnote::image

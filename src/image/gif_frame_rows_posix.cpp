@@ -12,40 +12,50 @@ namespace {
 
 // Where the rows of an interlaced GIF arrive: four passes, each starting at
 // its offset and stepping by its jump.
-constexpr int kInterlaceOffsets[] = {0, 4, 2, 1};
-constexpr int kInterlaceJumps[] = {8, 8, 4, 2};
+constexpr std::uint32_t kInterlaceOffsets[] = {0, 4, 2, 1};
+constexpr std::uint32_t kInterlaceJumps[] = {8, 8, 4, 2};
+
+// One frame row: its visible indexes into visible, the columns past the
+// canvas passed over without being written anywhere.
+bool ReadFrameRow(LzwDecoder& pixels, const Layout& layout, GifPixelType* visible) {
+    return pixels.Read(visible, layout.visibleWidth) && pixels.Skip(layout.hiddenWidth);
+}
 
 }  // namespace
 
-bool StreamRows(GifFileType* gif, LzwDecoder& pixels, const Layout& layout, const Palette& palette,
+bool StreamRows(LzwDecoder& pixels, const Layout& layout, const Palette& palette,
                 StripWriter& strips) {
-    Buffer line = Buffer::Obtain(static_cast<std::size_t>(gif->Image.Width));
+    Buffer line = Buffer::Obtain(std::max<std::size_t>(layout.visibleWidth, 1));
     if (!line) return false;
     auto* indexes = reinterpret_cast<GifPixelType*>(line.data());
     for (std::uint32_t y = 0; y < layout.canvasHeight; ++y) {
         const bool inFrame = y >= layout.top && y - layout.top < layout.visibleHeight;
-        if (inFrame && !pixels.Read(indexes, line.size())) return false;
+        if (inFrame && !ReadFrameRow(pixels, layout, indexes)) return false;
         ComposeRow(layout, palette, inFrame ? indexes : nullptr, strips.NextRow());
         if (!strips.Commit()) return false;
     }
     return strips.Flush();
 }
 
-bool GatherInterlacedRows(GifFileType* gif, LzwDecoder& pixels, const Layout& layout,
-                          const Palette& palette, StripWriter& strips) {
+bool GatherInterlacedRows(LzwDecoder& pixels, const Layout& layout, const Palette& palette,
+                          StripWriter& strips) {
     const std::size_t visibleSize =
         static_cast<std::size_t>(layout.visibleWidth) * layout.visibleHeight;
-    Buffer line = Buffer::Obtain(static_cast<std::size_t>(gif->Image.Width));
     Buffer gathered = Buffer::Obtain(std::max<std::size_t>(visibleSize, 1));
-    if (!line || !gathered) return false;
-    auto* indexes = reinterpret_cast<GifPixelType*>(line.data());
+    if (!gathered) return false;
     auto* rows = reinterpret_cast<GifPixelType*>(gathered.data());
-    for (int pass = 0; pass < 4; ++pass) {
-        for (int y = kInterlaceOffsets[pass]; y < gif->Image.Height; y += kInterlaceJumps[pass]) {
-            if (!pixels.Read(indexes, line.size())) return false;
-            if (static_cast<std::uint32_t>(y) < layout.visibleHeight) {
-                std::memcpy(rows + static_cast<std::size_t>(y) * layout.visibleWidth, indexes,
-                            layout.visibleWidth);
+    const std::uint64_t frameWidth = std::uint64_t{layout.visibleWidth} + layout.hiddenWidth;
+    std::uint32_t rowsLeft = layout.visibleHeight;
+    for (int pass = 0; pass < 4 && rowsLeft > 0; ++pass) {
+        for (std::uint32_t y = kInterlaceOffsets[pass]; y < layout.frameHeight && rowsLeft > 0;
+             y += kInterlaceJumps[pass]) {
+            if (y < layout.visibleHeight) {
+                if (!ReadFrameRow(pixels, layout, rows + std::size_t{y} * layout.visibleWidth)) {
+                    return false;
+                }
+                --rowsLeft;
+            } else if (!pixels.Skip(frameWidth)) {
+                return false;
             }
         }
     }

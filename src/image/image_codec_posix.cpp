@@ -30,8 +30,8 @@ bool DecodeFrame(GifFileType* gif, int transparentIndex, ScanlineSink& sink) {
     LzwDecoder pixels(minimumCodeSize, &NextCodeBlock, &blocks);
     StripWriter strips(sink, layout.canvasWidth);
     if (!pixels || !strips || !sink.Start(layout.canvasWidth, layout.canvasHeight)) return false;
-    return gif->Image.Interlace ? GatherInterlacedRows(gif, pixels, layout, palette, strips)
-                                : StreamRows(gif, pixels, layout, palette, strips);
+    return gif->Image.Interlace ? GatherInterlacedRows(pixels, layout, palette, strips)
+                                : StreamRows(pixels, layout, palette, strips);
 }
 
 // Reads record by record and stops after the first image: later frames of an
