@@ -76,8 +76,7 @@ TEST_F(Exports, FetchAndImageRefusalsThroughTheLibrary) {
     // written, not even into the one byte before the guard zone.
     for (const std::int32_t size : {0, -1, std::numeric_limits<std::int32_t>::min()}) {
         std::vector<char> guarded(1 + 64, '#');
-        EXPECT_EQ(httpReadFile(url.c_str(), guarded.data(), size), PUSHNOTE_ERROR_TOO_LONG)
-            << size;
+        EXPECT_EQ(httpReadFile(url.c_str(), guarded.data(), size), PUSHNOTE_ERROR_TOO_LONG) << size;
         EXPECT_EQ(guarded, std::vector<char>(1 + 64, '#')) << size;
     }
 
