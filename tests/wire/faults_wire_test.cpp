@@ -42,6 +42,7 @@ struct FaultCase {
     // reference's known limits).
     bool heldUnderWine = false;
     std::int32_t fetchSize = kFetchSize;
+    std::int32_t otherSenderResult = PUSHNOTE_OK;  // also right for the senders, when set
 
     friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.fault; }
 };
@@ -50,14 +51,19 @@ struct FaultCase {
 // WinINet takes an answer without a status line for an old-style one: status
 // 200, and what follows the first line is its body.
 const FaultCase kGarbageStatus{"garbage_status", PUSHNOTE_OK, "\r\n"};
+// WinINet reads the head inside the send: a reset as the head arrives fails
+// the send (-4) or the first read (-7), by timing, and it tells us no more.
+const FaultCase kResetAfterHead{"reset_after_head", PUSHNOTE_ERROR_RESPONSE_READ, "", false, false,
+                                kFetchSize,         PUSHNOTE_ERROR_SEND};
 constexpr bool kUnderWine = true;
 #else
 const FaultCase kGarbageStatus{"garbage_status", PUSHNOTE_ERROR_SEND, ""};
+const FaultCase kResetAfterHead{"reset_after_head", PUSHNOTE_ERROR_RESPONSE_READ, ""};
 constexpr bool kUnderWine = false;
 #endif
 
 const FaultCase kFaults[] = {
-    {"reset_after_head", PUSHNOTE_ERROR_RESPONSE_READ, ""},
+    kResetAfterHead,
     {"reset_mid_body", PUSHNOTE_ERROR_RESPONSE_READ, Digits(1000)},
     kGarbageStatus,
     {"trickled_head", PUSHNOTE_ERROR_SEND, "", false, true},
@@ -137,8 +143,10 @@ TEST_P(FaultsWire, GivesItsCodeInTimeAndHoldsNothing) {
         EXPECT_EQ(fetched, c.fetchedPrefix
                                ? c.fetchedText.substr(0, std::max<std::size_t>(fetched.size(), 1))
                                : c.fetchedText);
-    } else {
+    } else if (c.otherSenderResult == PUSHNOTE_OK) {
         EXPECT_EQ(result, c.senderResult);
+    } else {
+        EXPECT_TRUE(result == c.senderResult || result == c.otherSenderResult) << result;
     }
     EXPECT_LT(elapsed,
               std::chrono::milliseconds(config::kTimeoutMs) * 5 / 2 + std::chrono::seconds(2));
