@@ -64,6 +64,10 @@ bool LzwDecoder::Take(unsigned char* indexes, std::size_t count) noexcept {
     if (!tables_) return false;
     const std::size_t leftOver = std::min(pendingEnd_ - pendingStart_, count);
     if constexpr (kWrite) {
+        if (leftOver > 0 && !pendingWritten_) {
+            WriteString(pendingCode_, pending_ + pendingEnd_);
+            pendingWritten_ = true;
+        }
         std::memcpy(indexes, pending_ + pendingStart_, leftOver);
         indexes += leftOver;
     }
@@ -149,8 +153,14 @@ bool LzwDecoder::Take(unsigned char* indexes, std::size_t count) noexcept {
             count -= length;
         } else {
             // The rest of the string starts the caller's next request.
-            WriteString(code, pending_ + length);
-            if constexpr (kWrite) std::memcpy(indexes, pending_, count);
+            // Skipping writes it only if a read then wants it: its code's
+            // string stays as it is until the next code is read.
+            pendingCode_ = code;
+            pendingWritten_ = kWrite;
+            if constexpr (kWrite) {
+                WriteString(code, pending_ + length);
+                std::memcpy(indexes, pending_, count);
+            }
             pendingStart_ = count;
             pendingEnd_ = length;
             count = 0;

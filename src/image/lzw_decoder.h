@@ -62,6 +62,8 @@ private:
     unsigned char* pending_ = nullptr;
     std::size_t pendingStart_ = 0;
     std::size_t pendingEnd_ = 0;
+    std::uint32_t pendingCode_ = 0;
+    bool pendingWritten_ = true;
 };
 
 }  // namespace pushnote::image
