@@ -103,7 +103,7 @@ Handle Wrap(InternetHandle handle, InternetHandle connection = {},
         OpenedHandle{std::move(connection), std::move(handle), 0, std::move(deadline)};
 }
 
-const std::chrono::milliseconds kPeriod(config::kTimeoutMs);
+constexpr std::chrono::milliseconds kPeriod(config::kTimeoutMs);
 
 FetchDeadline StartDeadline() noexcept {
     return FetchDeadline(kPeriod, FetchDeadline::Clock::now());
