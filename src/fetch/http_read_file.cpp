@@ -47,8 +47,9 @@ private:
 
 ResultCode HttpReadFile(const char* url, char* buffer, std::int32_t size,
                         http::Client& client) noexcept {
-    // No room even for the terminator: nothing may be written.
-    if (!buffer || size == 0) return -20;
+    // No room even for the terminator (a negative size is a caller's slip,
+    // never 2 GiB or more of room): nothing may be written.
+    if (!buffer || size <= 0) return -20;
     GatheredText text(buffer, static_cast<std::uint32_t>(size) - 1);
 
     if (!url) url = "";

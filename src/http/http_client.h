@@ -46,7 +46,9 @@ public:
     virtual bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
                           std::uint32_t& count) noexcept = 0;
     // Opens any URL the client accepts, without cache, ready to read its body;
-    // none when its answer head is refused as in SendRequest.
+    // none when its answer head is refused as in SendRequest. The answer is
+    // bound by a FetchDeadline (progress_watch.h): once it has passed, opening
+    // fails, and so does every read that would wait for more of the body.
     virtual Handle OpenUrl(Handle session, const char* url) noexcept = 0;
     virtual void Close(Handle handle) noexcept = 0;
 };

@@ -2,12 +2,15 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "http/http_client.h"
+#include "http/progress_watch.h"
 #include "http/transport_config.h"
 
 namespace pushnote::http {
@@ -50,6 +53,7 @@ struct OpenedHandle {
     InternetHandle connection;  // only for a URL opened step by step
     InternetHandle handle;
     std::uint64_t bodyReceived = 0;
+    std::optional<FetchDeadline> deadline;  // only for an opened URL
 };
 
 OpenedHandle& Opened(Handle handle) {
@@ -92,9 +96,27 @@ bool BodyComplete(HINTERNET handle, std::uint64_t received) {
 }
 
 // Takes ownership of what was opened; none when nothing was, or no memory.
-Handle Wrap(InternetHandle handle, InternetHandle connection = {}) noexcept {
+Handle Wrap(InternetHandle handle, InternetHandle connection = {},
+            std::optional<FetchDeadline> deadline = {}) noexcept {
     if (!handle) return nullptr;
-    return new (std::nothrow) OpenedHandle{std::move(connection), std::move(handle), 0};
+    return new (std::nothrow)
+        OpenedHandle{std::move(connection), std::move(handle), 0, std::move(deadline)};
+}
+
+constexpr std::chrono::milliseconds kPeriod(config::kTimeoutMs);
+
+FetchDeadline StartDeadline() noexcept {
+    return FetchDeadline(kPeriod, FetchDeadline::Clock::now());
+}
+
+// Before a fetch waits: whether time is left, and then no single wait for
+// bytes (the receive timeout) reaching past the deadline.
+bool WaitWithin(HINTERNET handle, const FetchDeadline& deadline) {
+    const auto wait = deadline.Wait(kPeriod, FetchDeadline::Clock::now());
+    if (wait.count() <= 0) return false;
+    DWORD timeout = static_cast<DWORD>(wait.count());
+    InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    return true;
 }
 
 // Bounds connect, send and receive. Set on every handle: some WinINet
@@ -164,7 +186,8 @@ struct SentGet {
     InternetHandle request;
 };
 
-bool SendGet(HINTERNET session, const HttpUrl& url, SentGet& sent) noexcept {
+bool SendGet(HINTERNET session, const HttpUrl& url, const FetchDeadline& deadline,
+             SentGet& sent) noexcept {
     sent.connection =
         InternetHandle(InternetConnectA(session, url.host.c_str(), url.port, NullIfEmpty(url.user),
                                         NullIfEmpty(url.password), INTERNET_SERVICE_HTTP, 0, 0));
@@ -177,7 +200,10 @@ bool SendGet(HINTERNET session, const HttpUrl& url, SentGet& sent) noexcept {
                                                    nullptr, nullptr, acceptTypes, flags, 0));
     if (!sent.request) return false;
     LimitWaiting(sent.request.get());
-    if (!HttpSendRequestA(sent.request.get(), nullptr, 0, nullptr, 0)) return false;
+    if (!WaitWithin(sent.request.get(), deadline) ||
+        !HttpSendRequestA(sent.request.get(), nullptr, 0, nullptr, 0)) {
+        return false;
+    }
     return AnswerHeadTaken(sent.request.get());
 }
 
@@ -207,14 +233,17 @@ std::string RedirectTarget(HINTERNET request, const std::string& base) {
 // for ever. None leads from https to plain http: the text would come over a
 // link less protected than the one the caller asked for. The handle owns the
 // connection too, so that closing it closes both, as closing a URL open's
-// handle does.
+// handle does. The deadline runs from the first request; redirects count in it.
 Handle OpenHttpUrl(HINTERNET session, std::string url, HttpUrl parts) {
     const bool startedSecure = parts.secure;
+    const FetchDeadline deadline = StartDeadline();
     for (int redirects = 0;; ++redirects) {
         SentGet sent;
-        if (!SendGet(session, parts, sent)) return nullptr;
+        if (!SendGet(session, parts, deadline, sent)) return nullptr;
         std::string target = RedirectTarget(sent.request.get(), url);
-        if (target.empty()) return Wrap(std::move(sent.request), std::move(sent.connection));
+        if (target.empty()) {
+            return Wrap(std::move(sent.request), std::move(sent.connection), deadline);
+        }
         if (redirects == kMaxUrlRedirects || !SplitHttpUrl(target.c_str(), parts) ||
             (startedSecure && !parts.secure)) {
             return nullptr;
@@ -285,6 +314,7 @@ public:
                   std::uint32_t& count) noexcept override {
         count = 0;
         OpenedHandle& opened = Opened(handle);
+        if (opened.deadline && !WaitWithin(opened.handle.get(), *opened.deadline)) return false;
         DWORD available = 0;
         if (!InternetQueryDataAvailable(opened.handle.get(), &available, 0, 0)) return false;
         if (available == 0) return BodyComplete(opened.handle.get(), opened.bodyReceived);
@@ -305,8 +335,10 @@ public:
         } catch (...) {
             return nullptr;  // no memory for the URLs
         }
+        const FetchDeadline deadline = StartDeadline();
         return Wrap(
-            InternetHandle(InternetOpenUrlA(AsInternet(session), url, nullptr, 0, kUrlFlags, 0)));
+            InternetHandle(InternetOpenUrlA(AsInternet(session), url, nullptr, 0, kUrlFlags, 0)),
+            {}, deadline);
     }
 
     void Close(Handle handle) noexcept override { delete static_cast<OpenedHandle*>(handle); }

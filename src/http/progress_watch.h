@@ -38,4 +38,29 @@ private:
     std::uint64_t periodBytes_ = 0;
 };
 
+// The bound on a URL fetch as a whole: from the request sent, its answer,
+// head and body, must be in within kPeriods periods. A peer that brings just
+// over 1 KiB per period satisfies the ProgressWatch for ever; this ends it.
+class FetchDeadline {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kPeriods = 2;
+
+    FetchDeadline(std::chrono::milliseconds period, Clock::time_point sent) noexcept
+        : end_(sent + period * kPeriods) {}
+
+    bool Passed(Clock::time_point now) const noexcept { return now >= end_; }
+
+    // How long a single wait may last from now: at most limit, never past the end.
+    std::chrono::milliseconds Wait(std::chrono::milliseconds limit,
+                                   Clock::time_point now) const noexcept {
+        if (Passed(now)) return std::chrono::milliseconds(0);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - now);
+        return left < limit ? left : limit;
+    }
+
+private:
+    Clock::time_point end_;
+};
+
 }  // namespace pushnote::http

@@ -114,7 +114,11 @@ bool CopyCanvas(IWICFormatConverter* converter, const Placement& placement, UINT
     return true;
 }
 
-// The first frame of a GIF the decoder has opened, onto its canvas.
+// The first frame of a GIF the decoder has opened, onto its canvas. A frame of
+// more pixels than a canvas may have is refused before its pixels are asked
+// for; only the part inside the canvas is ever copied. How much WIC decodes
+// for that is its own: it may decode whole frame rows, every row of an
+// interlaced frame, or (Wine's) the whole file when the decoder opens.
 bool DecodeFirstFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, ScanlineSink& sink) {
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICFormatConverter> converter;
@@ -125,6 +129,7 @@ bool DecodeFirstFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, S
         !IsEqualGUID(container, GUID_ContainerFormatGif) ||
         FAILED(decoder->GetFrame(0, frame.Receive())) ||
         FAILED(frame->GetSize(&frameWidth, &frameHeight)) ||
+        std::uint64_t{frameWidth} * frameHeight > kMaxCanvasPixels ||
         !ConvertToBgra(factory, frame.get(), converter)) {
         return false;
     }

@@ -52,11 +52,26 @@ void LzwDecoder::WriteString(std::uint32_t code, unsigned char* end) const noexc
 // pointers could alias the members, which would otherwise be reloaded after
 // every pixel.
 bool LzwDecoder::Read(unsigned char* indexes, std::size_t count) noexcept {
+    return Take<true>(indexes, count);
+}
+
+bool LzwDecoder::Skip(std::size_t count) noexcept {
+    return Take<false>(nullptr, count);
+}
+
+template <bool kWrite>
+bool LzwDecoder::Take(unsigned char* indexes, std::size_t count) noexcept {
     if (!tables_) return false;
     const std::size_t leftOver = std::min(pendingEnd_ - pendingStart_, count);
-    std::memcpy(indexes, pending_ + pendingStart_, leftOver);
+    if constexpr (kWrite) {
+        if (leftOver > 0 && !pendingWritten_) {
+            WriteString(pendingCode_, pending_ + pendingEnd_);
+            pendingWritten_ = true;
+        }
+        std::memcpy(indexes, pending_ + pendingStart_, leftOver);
+        indexes += leftOver;
+    }
     pendingStart_ += leftOver;
-    indexes += leftOver;
     count -= leftOver;
     if (count == 0) return true;
     if (ended_) return false;
@@ -126,17 +141,26 @@ bool LzwDecoder::Read(unsigned char* indexes, std::size_t count) noexcept {
         previous = static_cast<std::int32_t>(code);
 
         const std::size_t length = lengths[code];
-        if (length == 1) {
-            *indexes++ = suffix[code];
-            --count;
-        } else if (length <= count) {
-            WriteString(code, indexes + length);
-            indexes += length;
+        if (length <= count) {
+            if constexpr (kWrite) {
+                if (length == 1) {
+                    *indexes = suffix[code];
+                } else {
+                    WriteString(code, indexes + length);
+                }
+                indexes += length;
+            }
             count -= length;
         } else {
             // The rest of the string starts the caller's next request.
-            WriteString(code, pending_ + length);
-            std::memcpy(indexes, pending_, count);
+            // Skipping writes it only if a read then wants it: its code's
+            // string stays as it is until the next code is read.
+            pendingCode_ = code;
+            pendingWritten_ = kWrite;
+            if constexpr (kWrite) {
+                WriteString(code, pending_ + length);
+                std::memcpy(indexes, pending_, count);
+            }
             pendingStart_ = count;
             pendingEnd_ = length;
             count = 0;

@@ -21,12 +21,19 @@ public:
 
     // Fills count indexes. False when the data ends first or is corrupt.
     bool Read(unsigned char* indexes, std::size_t count) noexcept;
+    // Passes over count indexes as Read would, writing none: each code costs
+    // the same whatever the length of its string, so skipping pixels that
+    // no one sees costs what the data holds, not what it claims.
+    bool Skip(std::size_t count) noexcept;
 
 private:
     static constexpr int kMaxCodeBits = 12;
     static constexpr std::uint32_t kTableSize = 1u << kMaxCodeBits;
 
     void Clear() noexcept;
+    // Read (indexes set) or Skip (null).
+    template <bool kWrite>
+    bool Take(unsigned char* indexes, std::size_t count) noexcept;
     // Writes the string of code backwards from its last byte at end - 1.
     void WriteString(std::uint32_t code, unsigned char* end) const noexcept;
 
@@ -55,6 +62,8 @@ private:
     unsigned char* pending_ = nullptr;
     std::size_t pendingStart_ = 0;
     std::size_t pendingEnd_ = 0;
+    std::uint32_t pendingCode_ = 0;
+    bool pendingWritten_ = true;
 };
 
 }  // namespace pushnote::image

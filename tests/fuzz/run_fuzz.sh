@@ -17,11 +17,11 @@ cmake -S . -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DPUSHNOTE_SANITIZE=ON -DPUSHNOTE_FUZZ=ON >/dev/null
 cmake --build "$build" \
-    --target image_parts_fuzz gif_decode_fuzz convert_to_utf8_fuzz response_head_fuzz -j2 >/dev/null
+    --target image_parts_fuzz gif_decode_fuzz gif_to_jpeg_fuzz convert_to_utf8_fuzz response_head_fuzz -j2 >/dev/null
 
 corpus=$build/corpus/image_parts
 findings=$build/findings
-mkdir -p "$corpus" "$findings"
+mkdir -p "$corpus" "$findings" "$build/corpus/gif_to_jpeg"
 # Seeds: a message with a 1x1 GIF (selector 0: .gif), with a PNG signature
 # (selector 2: .png), and a path with an extension to classify.
 printf '\000Hi\000GIF89a\001\000\001\000\200\000\000\377\377\377\000\000\000!\371\004\001\000\000\000\000,\000\000\000\000\001\000\001\000\000\002\002D\001\000;' \
@@ -42,6 +42,13 @@ mkdir -p "$gif_corpus"
 cp tests/fuzz/corpus/gif_decode/* "$gif_corpus/"
 "$build/tests/fuzz/gif_decode_fuzz" -max_total_time="$seconds" -max_len=16384 \
     -rss_limit_mb=2048 -artifact_prefix="$findings/" -print_final_stats=1 "$gif_corpus"
+
+# The whole conversion, seeded with small files that claim huge frames and a
+# table that stays full without a clear code; an input that takes longer than
+# -timeout is a finding.
+"$build/tests/fuzz/gif_to_jpeg_fuzz" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+    -rss_limit_mb=2048 -artifact_prefix="$findings/" -print_final_stats=1 \
+    "$build/corpus/gif_to_jpeg" tests/fuzz/corpus/gif_to_jpeg
 
 # run TARGET SECONDS: fuzz from the committed seeds, keeping what is learnt.
 run() {

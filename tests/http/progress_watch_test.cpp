@@ -53,5 +53,23 @@ TEST(ProgressWatch, PeriodPassedCountsFromTheStart) {
     EXPECT_TRUE(watch.PeriodPassed(start + 3000ms));
 }
 
+// A fetch that drips just over 1 KiB per period moves for ever; the deadline
+// ends it two periods after the request, and no wait reaches past that.
+TEST(FetchDeadline, EndsTwoPeriodsAfterTheRequestWhateverArrives) {
+    const Clock::time_point sent{};
+    const FetchDeadline deadline(3000ms, sent);
+    struct Moment {
+        std::chrono::milliseconds at;
+        bool passed;
+        std::chrono::milliseconds wait;  // for a limit of one period
+    };
+    for (const Moment& m :
+         {Moment{0ms, false, 3000ms}, Moment{2000ms, false, 3000ms}, Moment{4500ms, false, 1500ms},
+          Moment{5999ms, false, 1ms}, Moment{6000ms, true, 0ms}, Moment{9000ms, true, 0ms}}) {
+        EXPECT_EQ(deadline.Passed(sent + m.at), m.passed) << m.at.count();
+        EXPECT_EQ(deadline.Wait(3000ms, sent + m.at), m.wait) << m.at.count();
+    }
+}
+
 }  // namespace
 }  // namespace pushnote::http

@@ -151,9 +151,16 @@ struct PlacementCase {
 };
 
 const PlacementCase kPlacementCases[] = {
-    {"inside", 3, 1, 2, 2, false},          {"inside_interlaced", 3, 1, 2, 2, true},
-    {"past_the_corner", 4, 2, 5, 9, false}, {"past_the_corner_interlaced", 4, 2, 5, 9, true},
-    {"left_of_nothing", 6, 0, 3, 4, false}, {"below_everything_interlaced", 0, 4, 6, 10, true},
+    {"inside", 3, 1, 2, 2, false},
+    {"inside_interlaced", 3, 1, 2, 2, true},
+    {"past_the_corner", 4, 2, 5, 9, false},
+    {"past_the_corner_interlaced", 4, 2, 5, 9, true},
+    {"left_of_nothing", 6, 0, 3, 4, false},
+    {"below_everything_interlaced", 0, 4, 6, 10, true},
+    // Frames far larger than the canvas: clipped, their hidden pixels passed over.
+    {"far_past_the_right_edge", 3, 1, 60000, 2, false},
+    {"far_past_the_right_edge_interlaced", 3, 1, 60000, 2, true},
+    {"far_below_the_bottom_interlaced", 1, 2, 3, 30000, true},
 };
 
 class FramePlacementTest : public DecodeGifFrameTest,
@@ -198,6 +205,38 @@ TEST_F(DecodeGifFrameTest, RefusesAHugeCanvasBeforeHoldingIt) {
     EXPECT_FALSE(Load(picture).Complete());
 }
 
+// The GIF of a frame with rows x width pixels of data, on a 6 x 4 canvas,
+// whose descriptor claims claimedHeight rows: the canvas shows only the rows
+// that are there.
+std::string ClaimingFrameHeight(std::uint16_t width, std::uint16_t rows,
+                                std::uint16_t claimedHeight) {
+    GifPicture picture{6, 4, {kRed, kBlue}, {}};
+    picture.frames.push_back(FullFrame(width, rows, [](int x, int) { return x % 2; }));
+    std::string bytes = EncodeGif(picture);
+    // The descriptor follows the writer's 8-byte graphic control extension.
+    const std::size_t descriptor = bytes.find("\x21\xF9\x04") + 8;
+    bytes[descriptor + 7] = static_cast<char>(claimedHeight & 0xFF);
+    bytes[descriptor + 8] = static_cast<char>(claimedHeight >> 8);
+    return bytes;
+}
+
+#if defined(_WIN32)
+// Wine's WIC decodes every row of the file when its decoder opens: a frame
+// claiming more rows than its data holds is refused there, whatever we allow.
+constexpr bool kDecoderReadsWholeFrames = true;
+#else
+constexpr bool kDecoderReadsWholeFrames = false;
+#endif
+
+TEST_F(DecodeGifFrameTest, TakesAFrameOfAsManyPixelsAsACanvasMayHave) {
+    if (kDecoderReadsWholeFrames) GTEST_SKIP() << "the decoder reads whole frames";
+    const std::string bytes = ClaimingFrameHeight(20000, 4, 5000);
+    PictureSink image;
+    ASSERT_TRUE(
+        DecodeGifFrame(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), image));
+    EXPECT_TRUE(PixelsAre(image, [](int x, int) { return x % 2 ? kBlue : kRed; }));
+}
+
 struct BrokenCase {
     const char* name;
     std::string bytes;
@@ -216,6 +255,10 @@ const BrokenCase kBrokenCases[] = {
     {"garbage_after_signature", "GIF89a\x10\x00\x10\x00 this is not a GIF at all"},
     {"png_named_gif", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)},
     {"pixel_data_cut_in_half", TruncatedGif()},
+    // More pixels than any canvas may have: refused before decoding.
+    // (the rows the canvas shows are all there).
+    {"frame_of_20000_by_5001", ClaimingFrameHeight(20000, 4, 5001)},
+    {"frame_of_65535_by_65535", ClaimingFrameHeight(65535, 4, 65535)},
 };
 
 class BrokenGifTest : public ::testing::TestWithParam<BrokenCase> {};

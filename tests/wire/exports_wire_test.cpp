@@ -3,7 +3,10 @@
 // calling convention.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "pushnote.h"
 #include "support/loaded_library.h"
@@ -70,7 +73,13 @@ TEST_F(Exports, FetchAndImageRefusalsThroughTheLibrary) {
         "https://localhost:" + std::to_string(ServicePort()) + "/text?text=fetched";
     EXPECT_EQ(httpReadFile(url.c_str(), text, sizeof text), PUSHNOTE_OK);
     EXPECT_STREQ(text, "fetched");
-    EXPECT_EQ(httpReadFile(url.c_str(), text, 0), PUSHNOTE_ERROR_TOO_LONG);
+    // No room for the terminator, a negative size included: nothing is
+    // written, not even into the one byte before the guard zone.
+    for (const std::int32_t size : {0, -1, std::numeric_limits<std::int32_t>::min()}) {
+        std::vector<char> guarded(1 + 64, '#');
+        EXPECT_EQ(httpReadFile(url.c_str(), guarded.data(), size), PUSHNOTE_ERROR_TOO_LONG) << size;
+        EXPECT_EQ(guarded, std::vector<char>(1 + 64, '#')) << size;
+    }
 
     ASSERT_EQ(setAccessToken("library-token"), 1);
     const RecordedRequests records;

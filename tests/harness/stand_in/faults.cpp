@@ -27,6 +27,7 @@ enum class Fault {
     CloseBeforeBody,
     HugeHead,
     RefusedLargeBody,
+    Drip,
 };
 
 struct NamedFault {
@@ -34,7 +35,7 @@ struct NamedFault {
     Fault fault;
 };
 
-constexpr std::array<NamedFault, 9> kFaults{{
+constexpr std::array<NamedFault, 10> kFaults{{
     {"reset_after_head", Fault::ResetAfterHead},
     {"reset_mid_body", Fault::ResetMidBody},
     {"garbage_status", Fault::GarbageStatus},
@@ -44,11 +45,15 @@ constexpr std::array<NamedFault, 9> kFaults{{
     {"close_before_body", Fault::CloseBeforeBody},
     {"huge_head", Fault::HugeHead},
     {"refused_large_body", Fault::RefusedLargeBody},
+    {"drip", Fault::Drip},
 }};
 
 constexpr std::string_view kDirective = "fault=";
 constexpr auto kGiveUpAfter = 60s;
 constexpr auto kTricklePause = 100ms;
+constexpr std::size_t kDripBytes = 1100;
+// The library under test is built with this timeout (PUSHNOTE_TIMEOUT_MS).
+constexpr auto kDripPause = std::chrono::milliseconds(PUSHNOTE_TIMEOUT_MS) * 2 / 3;
 constexpr const char* kLongBodyHead =
     "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n";
 
@@ -169,6 +174,15 @@ void Serve(const httplib::Request& request, Fault fault) {
                 head += "X-Pad-" + std::to_string(line) + ": " + std::string(1000, 'p') + "\r\n";
             }
             connection.Write(head + "Content-Length: 2\r\n\r\nok");
+            return connection.Close();
+        }
+        case Fault::Drip: {
+            const Clock::time_point giveUp = Clock::now() + kGiveUpAfter;
+            if (!connection.Write(kLongBodyHead)) return connection.Close();
+            for (std::size_t sent = 0; Clock::now() < giveUp; sent += kDripBytes) {
+                if (!connection.Write(Digits(kDripBytes, sent))) break;
+                std::this_thread::sleep_for(kDripPause);
+            }
             return connection.Close();
         }
         case Fault::RefusedLargeBody:

@@ -16,6 +16,9 @@
 //   close_before_body   the connection closed before the request body is read
 //   huge_head           a 200 answer with 1 MiB of header lines, body "ok"
 //   refused_large_body  a 401 answer with a 1 MB body
+//   drip                a 200 head, then 1,100 body bytes every two thirds of
+//                       the library's timeout period, never ending: enough to
+//                       count as progress, too slow ever to end
 // Each gives up when the client leaves, or after a minute.
 namespace pushnote::stand_in {
 
