@@ -41,6 +41,14 @@ static class PushNoteApi {
     [DllImport(Library, CharSet = CharSet.Ansi, CallingConvention = CallingConvention.StdCall)]
     public static extern int HttpReadFile(string url, StringBuilder buffer, int size);
 
+    // wchar_t is UTF-16 only on Windows; on Linux (Mono, .NET) it is UTF-32,
+    // which .NET does not marshal, and the ANSI call there takes UTF-8 text,
+    // the character set of a UTF-8 locale, which is what .NET passes.
+    public static int SendText(string message) {
+        return Environment.OSVersion.Platform == PlatformID.Win32NT ? PushNoteW(message)
+                                                                     : PushNote(message);
+    }
+
     // What PushNote needs for a message to arrive exactly as typed.
     public static string EscapeFormText(string text) {
         return text.Replace("%", "%25").Replace("&", "%26").Replace("+", "%2B").Replace("=", "%3D");
@@ -65,7 +73,7 @@ static class SendNote {
                 Console.Error.WriteLine("SendNote: the access token is refused");
                 return 1;
             }
-            int result = PushNoteApi.PushNoteW(PushNoteApi.EscapeFormText(args[0]));
+            int result = PushNoteApi.SendText(PushNoteApi.EscapeFormText(args[0]));
             if (result != 0) {
                 Console.Error.WriteLine("SendNote: failed with result code " + result);
                 return 1;
