@@ -1,19 +1,16 @@
 #!/usr/bin/env bash
-# Makes sure Debian's Chromium, Node.js and the locked npm packages of this
-# folder are installed; does nothing when they are.
+# Fails at once, saying what to run, unless Debian's Chromium, Node.js and the
+# npm packages of this folder (as its lock file has them) are installed.
+# Installing them is utils/install-dependencies.sh's job, never a test's.
 set -euo pipefail
-cd "$(dirname "$0")"
+here=$(cd "$(dirname "$0")" && pwd)
 missing=()
-[[ -x /usr/bin/chromium ]] || missing+=(chromium)
-command -v npm >/dev/null || missing+=(nodejs npm)
+[[ -x /usr/bin/chromium ]] || missing+=("Chromium (/usr/bin/chromium)")
+command -v node >/dev/null || missing+=("Node.js (node)")
+cmp -s "$here/package-lock.json" "$here/node_modules/.installed-from-lock" 2>/dev/null ||
+    missing+=("the npm packages of $here, as package-lock.json has them")
 if [[ ${#missing[@]} -ne 0 ]]; then
-    as_root=()
-    [[ $(id -u) -eq 0 ]] || as_root=(sudo)
-    "${as_root[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -q "${missing[@]}"
-fi
-# The lock file that the installed tree was made from is kept beside it.
-if ! cmp -s package-lock.json node_modules/.installed-from-lock 2>/dev/null; then
-    npm ci --no-audit --no-fund --loglevel=error
-    cp package-lock.json node_modules/.installed-from-lock
+    printf 'missing: %s\n' "${missing[@]}" >&2
+    echo "install them with: $(realpath "$here/../..")/utils/install-dependencies.sh" >&2
+    exit 1
 fi
