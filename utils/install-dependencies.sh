@@ -13,7 +13,7 @@ packages=(
     libcpp-httplib-dev libcli11-dev googletest libgtest-dev
     libsqlite3-dev sqlite3 nlohmann-json3-dev chromium
     clang libclang-rt-14-dev
-    valgrind libc-bin locales
+    valgrind libc-bin locales iproute2
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386
     imagemagick
