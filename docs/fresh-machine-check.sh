@@ -7,7 +7,8 @@
 # Run as root (debootstrap and chroot need it), on a machine that reaches
 # Debian's mirror and the npm registry; about an hour on 2 cores.
 #   docs/fresh-machine-check.sh [FOLDER [REPOSITORY [BRANCH]]]
-# FOLDER      where the fresh root goes, made anew (default /var/tmp/pushnote-fresh-root)
+# FOLDER      where the fresh root goes, made anew (default /var/tmp/pushnote-fresh-root);
+#             FOLDER.pristine keeps what debootstrap made, for the next check
 # REPOSITORY  what to clone (default: the repository this script is in)
 # BRANCH      what to check out (default: that repository's current branch)
 # Only committed work is cloned. The commands' output lands in FOLDER/demo.log
@@ -40,12 +41,21 @@ if [[ -d $root ]]; then
     rm -rf --one-file-system "$root"
 fi
 
-echo "== debootstrap: Debian 12 (bookworm), minbase, with git and ca-certificates, into $root"
-debootstrap --variant=minbase --include=git,ca-certificates bookworm "$root" \
-    >"$root.debootstrap.log" 2>&1 || {
-    tail -20 "$root.debootstrap.log" >&2
-    exit 1
-}
+# debootstrap once into FOLDER.pristine; each check starts from a copy of it.
+pristine=$root.pristine
+if [[ ! -f $pristine/.debootstrap-done ]]; then
+    echo "== debootstrap: Debian 12 (bookworm), minbase, with git and ca-certificates, into $pristine"
+    rm -rf --one-file-system "$pristine"
+    debootstrap --variant=minbase --include=git,ca-certificates bookworm "$pristine" \
+        >"$root.debootstrap.log" 2>&1 || {
+        tail -20 "$root.debootstrap.log" >&2
+        exit 1
+    }
+    touch "$pristine/.debootstrap-done"
+fi
+echo "== A fresh root in $root, copied from $pristine"
+cp -a "$pristine" "$root"
+rm "$root/.debootstrap-done"
 
 # Behind a TLS-inspecting proxy, the proxy's CA is needed in the root too, by
 # apt, git and npm alike (npm reads only its own cafile).
