@@ -46,16 +46,39 @@ if [[ ${#missing[@]} -ne 0 && $(id -u) -ne 0 ]]; then
     }
     as_root=(sudo)
 fi
-# quietly WHAT COMMAND...: the command's output to the log, its tail if it fails.
+# quietly WHAT COMMAND...: the command's output to the log, its tail if it
+# fails; while it runs, a line every 20 s of how far apt has got.
 quietly() {
-    local what=$1
+    local what=$1 start pid status=0
     shift
     echo "== $(date -u +%T) $what" >>"$log"
-    "$@" >>"$log" 2>&1 || {
+    start=$(wc -l <"$log")
+    "$@" >>"$log" 2>&1 &
+    pid=$!
+    while ! wait_for "$pid" 20; do
+        tail -n +"$start" "$log" | awk -v what="$what" '
+            /^Get:/ { got++ } /^Unpacking / { unpacked++ } /^Setting up / { set_up++ }
+            END {
+                if (got + unpacked + set_up == 0) printf "  %s: still running\n", what
+                else printf "  %s: %d packages downloaded, %d unpacked, %d set up so far\n",
+                            what, got, unpacked, set_up
+            }'
+    done
+    wait "$pid" || status=$?
+    if [[ $status -ne 0 ]]; then
         tail -30 "$log" >&2
         echo "FAILED: $what (whole output in $log)" >&2
         exit 1
-    }
+    fi
+}
+# wait_for PID SECONDS: true once the process has ended, false after SECONDS.
+wait_for() {
+    local _
+    for _ in $(seq "$(($2 * 2))"); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.5
+    done
+    ! kill -0 "$1" 2>/dev/null
 }
 
 if [[ ${#missing[@]} -ne 0 ]]; then

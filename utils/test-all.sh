@@ -108,13 +108,13 @@ stage "demo" utils/demo.sh
 
 failed=0
 total=0
-printf '\n%-26s %-7s %-52s %8s\n' stage result counts time
+printf '\n%-26s %-7s %-40s %8s\n' stage result counts time
 for i in "${!stages[@]}"; do
-    printf '%-26s %-7s %-52s %5d:%02d\n' "${stages[i]}" "${results[i]}" "${counts[i]:--}" \
+    printf '%-26s %-7s %-40s %5d:%02d\n' "${stages[i]}" "${results[i]}" "${counts[i]:--}" \
         $((times[i] / 60)) $((times[i] % 60))
     [[ ${results[i]} == passed ]] || failed=$((failed + 1))
     total=$((total + times[i]))
 done
-printf '%-26s %-7s %-52s %5d:%02d\n' "all" "" "" $((total / 60)) $((total % 60))
+printf '%-26s %-7s %-40s %5d:%02d\n' "all" "" "" $((total / 60)) $((total % 60))
 echo "stages: $((${#stages[@]} - failed)) passed, $failed failed"
 [[ $failed -eq 0 ]]
