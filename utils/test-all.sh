@@ -71,7 +71,7 @@ stage "build linux-asan" build linux-asan
 stage "test linux-asan" ctest --preset linux-asan
 # Image type detection, the GIF decoder, the response head and the text
 # conversion under libFuzzer: a few seconds each.
-stage "fuzz (smoke)" tests/fuzz/run_fuzz.sh 4
+stage "fuzz smoke" tests/fuzz/run_fuzz.sh 4
 
 stage "build windows" build windows
 if utils/can-run-32-bit.sh; then
@@ -80,7 +80,7 @@ else
     # Same Windows sources, 64-bit, under 64-bit Wine; the shipped 32-bit DLL
     # still has its tables checked.
     echo "This machine cannot execute 32-bit programs: the Windows tests run on the x86_64 build."
-    stage "test windows (static)" ctest --preset windows --label-regex static
+    stage "test windows static" ctest --preset windows --label-regex static
     stage "build windows-x64" build windows-x64
     stage "test windows-x64" ctest --preset windows-x64
 fi
@@ -102,8 +102,8 @@ release() {
 stage "release builds and ZIPs" release
 
 # The README's longer runs, short.
-stage "soak (smoke)" bench/soak.sh 40
-stage "compare (smoke)" bench/compare.sh --linux-only 1
+stage "soak smoke" bench/soak.sh 40
+stage "compare smoke" bench/compare.sh --linux-only 1
 stage "demo" utils/demo.sh
 
 failed=0
