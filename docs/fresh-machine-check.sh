@@ -63,7 +63,7 @@ extra_cas=(/usr/local/share/ca-certificates/*.crt)
 if [[ -e ${extra_cas[0]} ]]; then
     echo "== Trusting this machine's extra CAs in the root: ${extra_cas[*]}"
     cp "${extra_cas[@]}" "$root/usr/local/share/ca-certificates/"
-    chroot "$root" update-ca-certificates >/dev/null
+    chroot "$root" update-ca-certificates >/dev/null 2>&1
     echo "cafile=/etc/ssl/certs/ca-certificates.crt" >"$root/etc/npmrc"
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
