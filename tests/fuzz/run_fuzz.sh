@@ -24,17 +24,20 @@ utils/build-with-progress.sh "$logs/build.log" cmake --build "$build" \
     --target image_parts_fuzz gif_decode_fuzz convert_to_utf8_fuzz response_head_fuzz -j2
 mkdir -p "$logs"
 
-# fuzz NAME TARGET ARGS...: one libFuzzer run, its output in logs/NAME.log.
+# fuzz NAME TARGET ARGS...: one libFuzzer run, with the variables of the array
+# fuzz_env set; its output in logs/NAME.log.
+fuzz_env=()
 fuzz() {
     local name=$1 target=$2 log=$logs/$1.log status=0
     shift 2
-    "$build/tests/fuzz/$target" "$@" -print_final_stats=1 >"$log" 2>&1 || status=$?
+    env "${fuzz_env[@]}" "$build/tests/fuzz/$target" "$@" -print_final_stats=1 >"$log" 2>&1 ||
+        status=$?
     if [[ $status -ne 0 ]]; then
         tail -60 "$log" >&2
         echo "$name: FOUND SOMETHING (exit $status); input in $findings/, whole output in $log" >&2
         exit "$status"
     fi
-    awk -v name="$name" -F': *' '
+    awk -v name="$name" '
         /^stat::number_of_executed_units/ { runs = $2 }
         /^stat::average_exec_per_sec/ { rate = $2 }
         /^stat::new_units_added/ { added = $2 }
@@ -66,20 +69,24 @@ cp tests/fuzz/corpus/gif_decode/* "$gif_corpus/"
 fuzz gif_decode gif_decode_fuzz -max_total_time="$seconds" -max_len=16384 \
     -rss_limit_mb=2048 -artifact_prefix="$findings/" "$gif_corpus"
 
-# run NAME TARGET SECONDS: fuzz from the committed seeds, keeping what is learnt.
+# run NAME TARGET SECONDS [VARIABLE=VALUE...]: fuzz from the committed seeds,
+# keeping what is learnt.
 run() {
-    mkdir -p "$build/corpus/$2"
-    fuzz "$1" "$2" -max_total_time="$3" -max_len=4096 -artifact_prefix="$findings/" \
-        "$build/corpus/$2" "tests/fuzz/corpus/${2%_fuzz}"
+    local name=$1 target=$2 seconds=$3
+    shift 3
+    mkdir -p "$build/corpus/$target"
+    fuzz_env=("$@")
+    fuzz "$name" "$target" -max_total_time="$seconds" -max_len=4096 \
+        -artifact_prefix="$findings/" "$build/corpus/$target" "tests/fuzz/corpus/${target%_fuzz}"
+    fuzz_env=()
 }
 run response_head response_head_fuzz "$seconds"
 
 # The locale's character set is read once per process: one run per locale.
 tests/support/make_test_locales.sh "$build/locales"
 share=$(((seconds + 2) / 3))
-LC_ALL=C.UTF-8 run convert_to_utf8.UTF-8 convert_to_utf8_fuzz "$share"
-LC_ALL=C run convert_to_utf8.C convert_to_utf8_fuzz "$share"
+run convert_to_utf8.UTF-8 convert_to_utf8_fuzz "$share" LC_ALL=C.UTF-8
+run convert_to_utf8.C convert_to_utf8_fuzz "$share" LC_ALL=C
 # glibc keeps the folder list of LOCPATH it parsed once per process: not ours.
-LOCPATH=$build/locales LC_ALL=fr_FR.CP1252 \
-    LSAN_OPTIONS=suppressions=tests/support/glibc_locale_path.supp \
-    run convert_to_utf8.CP1252 convert_to_utf8_fuzz "$share"
+run convert_to_utf8.CP1252 convert_to_utf8_fuzz "$share" LOCPATH="$build/locales" \
+    LC_ALL=fr_FR.CP1252 LSAN_OPTIONS=suppressions=tests/support/glibc_locale_path.supp
