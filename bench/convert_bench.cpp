@@ -17,9 +17,10 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     std::vector<double> samples;
     for (int run = 0; run < runs; ++run) {
+        pushnote::WorkingPath source;
         pushnote::WorkingPath destination;
         const auto start = std::chrono::steady_clock::now();
-        if (!pushnote::ConvertImageToJpeg(argv[1], destination)) {
+        if (!source.Assign(argv[1]) || !pushnote::ConvertImageToJpeg(source.text, destination)) {
             std::fprintf(stderr, "convert_bench: conversion failed\n");
             return 1;
         }

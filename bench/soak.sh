@@ -13,14 +13,14 @@ calls=${1:-10000}
 build=build/linux
 
 [[ -f $build/CMakeCache.txt ]] || cmake --preset linux >/dev/null
-cmake --build "$build" --target pushnote soak_host pushnote-inbox -j2 >/dev/null
+cmake --build "$build" --target pushnote soak_host pushnote-test-service -j2 >/dev/null
 port=$(sed -n 's/^PUSHNOTE_SERVICE_PORT:[A-Z]*=//p' "$build/CMakeCache.txt")
 # The library trusts the CA of this folder, compiled in.
 tests/support/make_test_pki.sh "$build/test-pki" >/dev/null
 
 run=$(mktemp -d)
 trap 'tests/support/service_ctl.sh stop "$run/service"; rm -rf "$run"' EXIT
-tests/support/service_ctl.sh start "$build/tools/inbox/pushnote-inbox" "$port" \
+tests/support/service_ctl.sh start "$build/tests/harness/pushnote-test-service" "$port" \
     $((port + 10)) "$build/test-pki" "$run/records" "$run/service" 7200
 
 status=0

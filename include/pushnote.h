@@ -1,16 +1,20 @@
 /*
  * PushNote: post notifications to a notify web API over HTTPS.
  *
- * Every text argument is a zero-terminated string in the system ANSI code page
- * (on Linux: the character set of the process's locale, read from the
- * environment at the first conversion; UTF-8 under the C locale). A null text argument is read as
- * the empty text. Every call is synchronous, runs on the caller's thread and keeps no pointer to
- * its arguments. The token store is process-wide and unlocked: do not overlap calls from several
- * threads.
+ * The text arguments of ordinals 1 to 4 are zero-terminated strings in the
+ * system ANSI code page (on Linux: the character set of the process's locale,
+ * read from the environment at the first conversion; UTF-8 under the C
+ * locale). PushNoteW and PushNoteWithImageW take wide text instead (UTF-16 on
+ * Windows, UTF-32 on Linux), which reaches the service as UTF-8 whatever the
+ * code page or locale: use them for text that the ANSI code page cannot hold,
+ * such as emoji. A null text argument is read as the empty text. Every call is synchronous, runs on
+ * the caller's thread and keeps no pointer to its arguments. The token store is process-wide and
+ * unlocked: do not overlap calls from several threads.
  */
 #ifndef PUSHNOTE_H
 #define PUSHNOTE_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -84,6 +88,23 @@ PUSHNOTE_API int32_t PUSHNOTE_CALL PushNote(const char* message) PUSHNOTE_NOEXCE
  */
 PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteWithImage(const char* message,
                                                      const char* imagePath) PUSHNOTE_NOEXCEPT;
+
+/*
+ * PushNote for wide text: converted straight to UTF-8, an unpaired surrogate
+ * becoming U+FFFD. Limits: 4087 wchar_t units, and 8191 bytes once in UTF-8
+ * (an emoji takes 4). Codes as PushNote. Export ordinal 5.
+ */
+PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteW(const wchar_t* message) PUSHNOTE_NOEXCEPT;
+
+/*
+ * PushNoteWithImage for wide text: the message as for PushNoteW (limit 3999
+ * wchar_t units); the image path reaches any file name (Windows: the wide file
+ * calls; Linux: the path in UTF-8, whatever the locale). A GIF's JPEG is
+ * written beside it under the same name. Codes as PushNoteWithImage. Export
+ * ordinal 6.
+ */
+PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteWithImageW(const wchar_t* message,
+                                                      const wchar_t* imagePath) PUSHNOTE_NOEXCEPT;
 
 #ifdef __cplusplus
 }

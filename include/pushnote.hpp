@@ -1,8 +1,11 @@
 // PushNote for C++ hosts (C++17 or later): a header-only layer over pushnote.h.
 //
 // A result is a std::error_code of pushnote::result_category(): it converts to
-// false on success, and message() gives the result code in words. Text
-// arguments are in the system ANSI code page, as for the C functions.
+// false on success, and message() gives the result code in words. Notes are
+// best sent as wide text (std::wstring: UTF-16 on Windows, UTF-32 on Linux),
+// which goes through PushNoteW and PushNoteWithImageW and arrives with every
+// character, whatever the code page. std::string arguments are in the system
+// ANSI code page, as for the C functions of ordinals 1 to 4.
 #ifndef PUSHNOTE_HPP
 #define PUSHNOTE_HPP
 
@@ -73,34 +76,56 @@ inline bool set_token(const std::string& token) noexcept {
     return SetAccessToken(token.c_str()) != 0;
 }
 
-// Percent-encodes "%", "&", "+" and "=", the characters that would change the
-// meaning of a form body; every other byte stays as it is.
-inline std::string escape_form_text(std::string_view text) {
-    constexpr std::string_view special = "%&+=";
+namespace detail {
+
+template <typename Char>
+std::basic_string<Char> escape_form_text(std::basic_string_view<Char> text) {
     constexpr char hex_digits[] = "0123456789ABCDEF";
-    std::string escaped;
+    std::basic_string<Char> escaped;
     escaped.reserve(text.size());
-    for (const char byte : text) {
-        if (special.find(byte) == std::string_view::npos) {
-            escaped += byte;
+    for (const Char unit : text) {
+        if (unit != '%' && unit != '&' && unit != '+' && unit != '=') {
+            escaped += unit;
         } else {
-            const auto value = static_cast<unsigned char>(byte);
-            escaped += '%';
-            escaped += hex_digits[value >> 4];
-            escaped += hex_digits[value & 0x0F];
+            const auto value = static_cast<unsigned char>(unit);
+            escaped += static_cast<Char>('%');
+            escaped += static_cast<Char>(hex_digits[value >> 4]);
+            escaped += static_cast<Char>(hex_digits[value & 0x0F]);
         }
     }
     return escaped;
 }
 
-// Sends a text notification that arrives exactly as given: unlike PushNote,
-// the message is escaped first, so each "%", "&", "+" and "=" counts three
-// bytes towards the 4087-byte limit.
+}  // namespace detail
+
+// Percent-encodes "%", "&", "+" and "=", the characters that would change the
+// meaning of a form body; every other character stays as it is.
+inline std::string escape_form_text(std::string_view text) {
+    return detail::escape_form_text(text);
+}
+inline std::wstring escape_form_text(std::wstring_view text) {
+    return detail::escape_form_text(text);
+}
+
+// Sends a text notification that arrives exactly as given, every character
+// of it (PushNoteW): unlike PushNote, the message is escaped first, so each
+// "%", "&", "+" and "=" counts three units towards the 4087-unit limit.
+inline std::error_code send(const std::wstring& message) {
+    return result{PushNoteW(escape_form_text(message).c_str())};
+}
+
+// Sends the message with a JPEG, PNG or GIF image file, both in any
+// characters (PushNoteWithImageW); no escaping needed.
+inline std::error_code send(const std::wstring& message, const std::wstring& image_path) noexcept {
+    return result{PushNoteWithImageW(message.c_str(), image_path.c_str())};
+}
+
+// The same for text in the ANSI code page (PushNote), for code that holds it.
 inline std::error_code send(const std::string& message) {
     return result{PushNote(escape_form_text(message).c_str())};
 }
 
-// Sends the message with a JPEG, PNG or GIF image file; no escaping needed.
+// The same for text in the ANSI code page (PushNoteWithImage).
 inline std::error_code send(const std::string& message, const std::string& image_path) noexcept {
     return result{PushNoteWithImage(message.c_str(), image_path.c_str())};
 }

@@ -2,7 +2,7 @@
 # Windows builds, a fresh Wine prefix that trusts the test CA.
 #
 #   pki          make_test_pki.sh into ${CMAKE_BINARY_DIR}/test-pki
-#   service      pushnote-inbox with its test directives on PUSHNOTE_SERVICE_PORT
+#   service      pushnote-test-service on PUSHNOTE_SERVICE_PORT
 #                (expired certificate on that port + 10), recording into
 #                ${CMAKE_BINARY_DIR}/service-records
 #   wine_prefix  ${PUSHNOTE_WINE_PREFIX} made afresh, the test CA in its Root store
@@ -16,11 +16,11 @@ set(PUSHNOTE_STAND_IN_MAX_SECONDS "1800" CACHE STRING
     "Seconds after which the service started by the tests ends by itself")
 if(WIN32)
     # The service is a Linux program; a cross build uses the linux preset's.
-    set(PUSHNOTE_STAND_IN ${PROJECT_SOURCE_DIR}/build/linux/tools/inbox/pushnote-inbox
-        CACHE FILEPATH "Native pushnote-inbox that the Windows wire tests talk to")
+    set(PUSHNOTE_STAND_IN ${PROJECT_SOURCE_DIR}/build/linux/tests/harness/pushnote-test-service
+        CACHE FILEPATH "Native pushnote-test-service that the Windows wire tests talk to")
     set(pushnote_stand_in ${PUSHNOTE_STAND_IN})
 else()
-    set(pushnote_stand_in $<TARGET_FILE:pushnote-inbox>)
+    set(pushnote_stand_in $<TARGET_FILE:pushnote-test-service>)
 endif()
 
 add_test(NAME pki_setup

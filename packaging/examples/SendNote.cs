@@ -17,8 +17,18 @@ using System.Text;
 static class PushNoteApi {
     const string Library = "PushNote.dll";
 
-    // Text in the ANSI code page, __stdcall: the calling convention of the
-    // 32-bit DLL (64-bit Windows has only one).
+    // __stdcall: the calling convention of the 32-bit DLL (64-bit Windows has
+    // only one). Notes go through the wide functions: .NET strings are UTF-16,
+    // and every character arrives (an emoji, Japanese on a Western Windows);
+    // marshalled as ANSI, whatever the code page lacks would be lost.
+    [DllImport(Library, CharSet = CharSet.Unicode, CallingConvention = CallingConvention.StdCall)]
+    public static extern int PushNoteW(string message);
+
+    [DllImport(Library, CharSet = CharSet.Unicode, CallingConvention = CallingConvention.StdCall)]
+    public static extern int PushNoteWithImageW(string message, string imagePath);
+
+    // Text in the ANSI code page: the token and URLs are ASCII; PushNote and
+    // PushNoteWithImage stay for old code.
     [DllImport(Library, CharSet = CharSet.Ansi, CallingConvention = CallingConvention.StdCall)]
     public static extern byte SetAccessToken(string token);
 
@@ -55,7 +65,7 @@ static class SendNote {
                 Console.Error.WriteLine("SendNote: the access token is refused");
                 return 1;
             }
-            int result = PushNoteApi.PushNote(PushNoteApi.EscapeFormText(args[0]));
+            int result = PushNoteApi.PushNoteW(PushNoteApi.EscapeFormText(args[0]));
             if (result != 0) {
                 Console.Error.WriteLine("SendNote: failed with result code " + result);
                 return 1;

@@ -3,7 +3,9 @@
     python send_note.py MESSAGE
 
 The access token comes from the environment variable PUSHNOTE_TOKEN. The
-message arrives exactly as typed: "%", "&", "+" and "=" are escaped first.
+message arrives exactly as typed: "%", "&", "+" and "=" are escaped first, and
+it goes through PushNoteW as wide text, so that every character arrives (an
+emoji, or Japanese on a Western Windows), whatever the code page or locale.
 
 The library: on Windows PushNote.dll from the ZIP's bin folder (this file is in
 its examples folder), whose bitness must match Python's; on Linux the installed
@@ -28,8 +30,15 @@ def load_pushnote(path=None):
     else:
         library = ctypes.CDLL(path or "libpushnote.so.1")
     text = ctypes.c_char_p
+    wide_text = ctypes.c_wchar_p
     library.SetAccessToken.argtypes = [text]
     library.SetAccessToken.restype = ctypes.c_ubyte
+    # Wide text: any character, whatever the code page. PushNote and
+    # PushNoteWithImage take text in the ANSI code page, for old code.
+    library.PushNoteW.argtypes = [wide_text]
+    library.PushNoteW.restype = ctypes.c_int32
+    library.PushNoteWithImageW.argtypes = [wide_text, wide_text]
+    library.PushNoteWithImageW.restype = ctypes.c_int32
     library.PushNote.argtypes = [text]
     library.PushNote.restype = ctypes.c_int32
     library.PushNoteWithImage.argtypes = [text, text]
@@ -40,8 +49,8 @@ def load_pushnote(path=None):
 
 
 def encode(text):
-    """Text as the library reads it: in the ANSI code page on Windows, in the
-    character set of the locale on Linux."""
+    """Text as the ANSI functions read it (the token and the URL): in the ANSI
+    code page on Windows, in the character set of the locale on Linux."""
     charset = "mbcs" if sys.platform == "win32" else locale.getpreferredencoding(False)
     return text.encode(charset)
 
@@ -70,7 +79,7 @@ def main(argv):
     if not pushnote.SetAccessToken(encode(token)):
         print("send_note: the access token is refused", file=sys.stderr)
         return 1
-    result = pushnote.PushNote(encode(escape_form_text(argv[1])))
+    result = pushnote.PushNoteW(escape_form_text(argv[1]))
     if result != PUSHNOTE_OK:
         print("send_note: failed with result code {}".format(result), file=sys.stderr)
         return 1

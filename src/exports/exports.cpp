@@ -28,4 +28,15 @@ PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteWithImage(const char* message,
                                        pushnote::http::PlatformClient());
 }
 
+PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteW(const wchar_t* message) noexcept {
+    return pushnote::PushNoteW(message, pushnote::config::kService,
+                               pushnote::http::PlatformClient());
+}
+
+PUSHNOTE_API int32_t PUSHNOTE_CALL PushNoteWithImageW(const wchar_t* message,
+                                                      const wchar_t* imagePath) noexcept {
+    return pushnote::PushNoteWithImageW(message, imagePath, pushnote::config::kService,
+                                        pushnote::http::PlatformClient());
+}
+
 }  // extern "C"

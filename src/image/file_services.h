@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <utility>
 
+#include "image/native_path.h"
+
 // The platform's file calls that image preparation needs, one file per
-// platform behind this header. Paths are zero-terminated ANSI text.
+// platform behind this header. Paths are zero-terminated native paths.
 namespace pushnote::files {
 
 // A regular file opened for reading alone; where the platform has share modes
@@ -18,7 +20,7 @@ public:
     // a folder, a FIFO or named pipe, a device or a socket is refused without
     // waiting for a peer, so opening never blocks. What it holds can be read
     // to its end without blocking either.
-    static ReadOnlyFile Open(const char* path) noexcept;
+    static ReadOnlyFile Open(const PathChar* path) noexcept;
 
     ReadOnlyFile(ReadOnlyFile&& other) noexcept : handle_(std::exchange(other.handle_, kNoFile)) {}
     ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept {
@@ -49,9 +51,10 @@ private:
 };
 
 // Creates a new empty file with a unique name in the folder of target and
-// writes its path to tempPath (capacity bytes), so that a file can be written
+// writes its path to tempPath (capacity units), so that a file can be written
 // whole before it takes target's place. False when none could be created.
-bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capacity) noexcept;
+bool CreateTempFileBeside(const PathChar* target, PathChar* tempPath,
+                          std::size_t capacity) noexcept;
 
 // Writes size bytes as the whole content of path, creating or truncating it.
 // False on any failure. POSIX only: the WIC encoder writes its file through
@@ -60,11 +63,11 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size) noexce
 
 // Waits until what was written to the regular file at path is on the disk,
 // so that a file renamed into place afterwards survives a crash whole.
-bool FlushFileToDisk(const char* path) noexcept;
+bool FlushFileToDisk(const PathChar* path) noexcept;
 
 // Renames source to target in the same folder, replacing any file at target.
-bool MoveFileReplacing(const char* source, const char* target) noexcept;
+bool MoveFileReplacing(const PathChar* source, const PathChar* target) noexcept;
 
-bool RemoveFile(const char* path) noexcept;
+bool RemoveFile(const PathChar* path) noexcept;
 
 }  // namespace pushnote::files

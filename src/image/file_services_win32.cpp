@@ -1,7 +1,7 @@
-// Windows kernel file calls.
+// Windows kernel file calls, the wide ones: they reach every file name.
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
 #include <utility>
 
 #include "image/file_services.h"
@@ -16,28 +16,28 @@ HANDLE AsHandle(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
-// The folder of path as GetTempFileNameA wants it: "." for a bare name, and
+// The folder of path as GetTempFileNameW wants it: "." for a bare name, and
 // "C:." for a name relative to a drive's current folder.
-bool CopyFolder(const char* path, char* folder, std::size_t capacity) {
+bool CopyFolder(const wchar_t* path, wchar_t* folder, std::size_t capacity) {
     std::size_t length = 0;
     for (std::size_t i = 0; path[i]; ++i) {
-        if (path[i] == '\\' || path[i] == '/' || path[i] == ':') length = i + 1;
+        if (path[i] == L'\\' || path[i] == L'/' || path[i] == L':') length = i + 1;
     }
-    const bool needsDot = length == 0 || path[length - 1] == ':';
+    const bool needsDot = length == 0 || path[length - 1] == L':';
     if (length + (needsDot ? 2 : 1) > capacity) return false;
-    std::memcpy(folder, path, length);
-    if (needsDot) folder[length++] = '.';
-    folder[length] = '\0';
+    std::wmemcpy(folder, path, length);
+    if (needsDot) folder[length++] = L'.';
+    folder[length] = L'\0';
     return true;
 }
 
 }  // namespace
 
-ReadOnlyFile ReadOnlyFile::Open(const char* path) noexcept {
+ReadOnlyFile ReadOnlyFile::Open(const PathChar* path) noexcept {
     // Opening a named pipe or a device does not wait for its other end;
     // reading it would, so anything but a file on a disk is refused here.
     HANDLE file =
-        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return ReadOnlyFile();
     ReadOnlyFile reader(reinterpret_cast<std::intptr_t>(file));
     if (GetFileType(file) != FILE_TYPE_DISK) return ReadOnlyFile();
@@ -69,27 +69,28 @@ void ReadOnlyFile::Close() noexcept {
     if (handle_ != kNoFile) CloseHandle(AsHandle(std::exchange(handle_, kNoFile)));
 }
 
-bool CreateTempFileBeside(const char* target, char* tempPath, std::size_t capacity) noexcept {
-    char folder[MAX_PATH];
-    if (capacity < MAX_PATH || !CopyFolder(target, folder, sizeof folder)) return false;
+bool CreateTempFileBeside(const PathChar* target, PathChar* tempPath,
+                          std::size_t capacity) noexcept {
+    wchar_t folder[MAX_PATH];
+    if (capacity < MAX_PATH || !CopyFolder(target, folder, MAX_PATH)) return false;
     // Creates the file under a name no other caller gets.
-    return GetTempFileNameA(folder, "pn", 0, tempPath) != 0;
+    return GetTempFileNameW(folder, L"pn", 0, tempPath) != 0;
 }
 
-bool FlushFileToDisk(const char* path) noexcept {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+bool FlushFileToDisk(const PathChar* path) noexcept {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool flushed = GetFileType(file) == FILE_TYPE_DISK && FlushFileBuffers(file);
     return CloseHandle(file) && flushed;
 }
 
-bool MoveFileReplacing(const char* source, const char* target) noexcept {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool MoveFileReplacing(const PathChar* source, const PathChar* target) noexcept {
+    return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool RemoveFile(const char* path) noexcept {
-    return DeleteFileA(path) != 0;
+bool RemoveFile(const PathChar* path) noexcept {
+    return DeleteFileW(path) != 0;
 }
 
 }  // namespace pushnote::files

@@ -47,8 +47,8 @@ bool DecodeGifFrame(files::ReadOnlyFile& gif, ScanlineSink& sink) noexcept;
 bool DecodeGifFrame(const unsigned char* gif, std::size_t size, ScanlineSink& sink) noexcept;
 
 // Converts the first frame of the GIF, shown as DecodeGifFrame shows it, to a
-// baseline JPEG file at jpegPath, creating or truncating it. False on any
-// failure; the file may then hold anything.
-bool ConvertGifToJpeg(files::ReadOnlyFile& gif, const char* jpegPath) noexcept;
+// baseline JPEG file at jpegPath (a native path), creating or truncating it.
+// False on any failure; the file may then hold anything.
+bool ConvertGifToJpeg(files::ReadOnlyFile& gif, const PathChar* jpegPath) noexcept;
 
 }  // namespace pushnote::image

@@ -23,10 +23,6 @@ constexpr UINT kStripRows = 16;
 constexpr UINT kBgraBytes = 4;
 constexpr UINT kBgrBytes = 3;
 
-bool WidenPath(const char* path, wchar_t (&wide)[MAX_PATH]) {
-    return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) != 0;
-}
-
 bool CreateFactory(ComPtr<IWICImagingFactory>& factory) {
     return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_IWICImagingFactory, factory.ReceiveVoid()));
@@ -140,10 +136,9 @@ bool DecodeFirstFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, S
 // Writes the rows it is given to a baseline JPEG file as they arrive.
 class JpegFileEncoder final : public ScanlineSink {
 public:
-    JpegFileEncoder(IWICImagingFactory* factory, const char* path) noexcept {
-        wchar_t widePath[MAX_PATH];
-        ready_ = WidenPath(path, widePath) && SUCCEEDED(factory->CreateStream(stream_.Receive())) &&
-                 SUCCEEDED(stream_->InitializeFromFilename(widePath, GENERIC_WRITE)) &&
+    JpegFileEncoder(IWICImagingFactory* factory, const PathChar* path) noexcept {
+        ready_ = SUCCEEDED(factory->CreateStream(stream_.Receive())) &&
+                 SUCCEEDED(stream_->InitializeFromFilename(path, GENERIC_WRITE)) &&
                  SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr,
                                                   encoder_.Receive())) &&
                  SUCCEEDED(encoder_->Initialize(stream_.get(), WICBitmapEncoderNoCache)) &&
@@ -215,7 +210,7 @@ bool DecodeGifFrame(const unsigned char* gif, std::size_t size, ScanlineSink& si
            DecodeFirstFrame(factory.get(), decoder.get(), sink);
 }
 
-bool ConvertGifToJpeg(files::ReadOnlyFile& gif, const char* jpegPath) noexcept {
+bool ConvertGifToJpeg(files::ReadOnlyFile& gif, const PathChar* jpegPath) noexcept {
     ComApartment apartment;
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICBitmapDecoder> decoder;

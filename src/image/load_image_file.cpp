@@ -15,7 +15,7 @@ bool ImageFile::ReadWholeInto(char* destination) noexcept {
     return complete;
 }
 
-ImageFile LoadImageFile(const char* path, ResultCode& error) noexcept {
+ImageFile LoadImageFile(const PathChar* path, ResultCode& error) noexcept {
     error = 0;
     ImageFile image;
     bool needsConversion = false;

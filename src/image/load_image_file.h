@@ -26,7 +26,7 @@ public:
     bool ReadWholeInto(char* destination) noexcept;
 
 private:
-    friend ImageFile LoadImageFile(const char* path, ResultCode& error) noexcept;
+    friend ImageFile LoadImageFile(const PathChar* path, ResultCode& error) noexcept;
 
     files::ReadOnlyFile reader_;
     std::uint32_t size_ = 0;
@@ -34,10 +34,10 @@ private:
     const char* subtype_ = "";
 };
 
-// Classifies the image at path and opens it; error receives 0 or the code:
+// Classifies the image at path (a native path) and opens it; error receives 0 or the code:
 // -60 when the type is refused, -50 when the file cannot be opened, -40 when
 // it is 4 GiB or larger, -30 when it is empty (an image that needs no memory
 // counts as one that cannot get it). On error the result is empty.
-ImageFile LoadImageFile(const char* path, ResultCode& error) noexcept;
+ImageFile LoadImageFile(const PathChar* path, ResultCode& error) noexcept;
 
 }  // namespace pushnote

@@ -64,21 +64,25 @@ ResultCode ImagePart::WriteTo(char* destination) noexcept {
     return 0;
 }
 
-ImagePart BuildImagePart(const char* imagePath, const char* delimiter, ResultCode& error,
+ImagePart BuildImagePart(HostText imagePath, const char* delimiter, ResultCode& error,
                          WorkingPath& workingPath) noexcept {
     error = 0;
     const char* subtype = "";
     bool needsConversion = false;
-    if (!DetectImageType(imagePath, subtype, needsConversion)) {
+    const auto detect = [&](auto path) { return DetectImageType(path, subtype, needsConversion); };
+    if (!std::visit(detect, imagePath)) {
         error = -60;
         return {};
     }
     // Refused rather than cut short: a cut path names another file.
-    if (!workingPath.Assign(imagePath)) {
+    WorkingPath source;
+    if (!source.Assign(imagePath)) {
         error = -50;
         return {};
     }
-    if (needsConversion && !ConvertImageToJpeg(imagePath, workingPath)) {
+    if (!needsConversion) {
+        workingPath = source;
+    } else if (!ConvertImageToJpeg(source.text, workingPath)) {
         error = -50;
         return {};
     }

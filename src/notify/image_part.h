@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/failure.h"
+#include "base/host_text.h"
 #include "base/memory.h"
 #include "image/load_image_file.h"
 #include "image/working_path.h"
@@ -26,7 +27,7 @@ public:
     ResultCode WriteTo(char* destination) noexcept;
 
 private:
-    friend ImagePart BuildImagePart(const char* imagePath, const char* delimiter, ResultCode& error,
+    friend ImagePart BuildImagePart(HostText imagePath, const char* delimiter, ResultCode& error,
                                     WorkingPath& workingPath) noexcept;
 
     Buffer head_;
@@ -35,7 +36,8 @@ private:
     ImageFile image_;
 };
 
-// Prepares the image field for imagePath. The part keeps delimiter (to write
+// Prepares the image field for imagePath, ANSI or wide, which is classified
+// first and then becomes a native path. The part keeps delimiter (to write
 // its tail), so delimiter must outlive it: the senders pass the fixed
 // boundary, a static text. A GIF is first converted to a .jpg
 // beside it, whose path then stays in workingPath (the caller's), as does the
@@ -43,7 +45,7 @@ private:
 // -60 type refused; -50 path longer than the working path, conversion failed,
 // file cannot be opened; -40 file of 4 GiB or more; -30 empty file or no
 // memory.
-ImagePart BuildImagePart(const char* imagePath, const char* delimiter, ResultCode& error,
+ImagePart BuildImagePart(HostText imagePath, const char* delimiter, ResultCode& error,
                          WorkingPath& workingPath) noexcept;
 
 }  // namespace pushnote

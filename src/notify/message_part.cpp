@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 
 #include "notify/multipart_format.h"
 #include "text/convert_to_utf8.h"
+#include "text/wide_to_utf8.h"
 
 namespace pushnote {
 namespace {
@@ -12,6 +14,18 @@ namespace {
 constexpr std::size_t kScratchSize = 4096;
 constexpr const char* kMessageDisposition =
     "Content-Disposition: form-data; name=\"message\"\r\n\r\n";
+
+std::size_t PrefixLength(const char* delimiter) {
+    return std::strlen(delimiter) + std::strlen(multipart::kLineBreak) +
+           std::strlen(kMessageDisposition);
+}
+
+// Whether the scratch text holds a message of this many units after the
+// prefix, with the closing line break and a terminator.
+bool FitsScratch(std::size_t messageLength, const char* delimiter) {
+    const std::size_t reserved = PrefixLength(delimiter) + std::strlen(multipart::kLineBreak) + 1;
+    return reserved <= kScratchSize && messageLength <= kScratchSize - reserved;
+}
 
 }  // namespace
 
@@ -24,10 +38,7 @@ Buffer BuildMessagePart(const char* message, const char* delimiter, std::size_t&
         error = -30;
         return {};
     }
-    const std::size_t prefixLength = std::strlen(delimiter) + std::strlen(multipart::kLineBreak) +
-                                     std::strlen(kMessageDisposition);
-    const std::size_t reserved = prefixLength + std::strlen(multipart::kLineBreak) + 1;
-    if (reserved > kScratchSize || std::strlen(message) > kScratchSize - reserved) {
+    if (!FitsScratch(std::strlen(message), delimiter)) {
         error = -20;
         return {};
     }
@@ -54,6 +65,38 @@ Buffer BuildMessagePart(const char* message, const char* delimiter, std::size_t&
         error = failure.code;
         return {};
     }
+}
+
+Buffer BuildMessagePart(const wchar_t* message, const char* delimiter, std::size_t& length,
+                        ResultCode& error) noexcept {
+    length = 0;
+    error = 0;
+    const std::size_t prefixLength = PrefixLength(delimiter);
+    // The ANSI limit, counted in wchar_t units; the UTF-8 part has no cap.
+    if (!FitsScratch(std::wcslen(message), delimiter)) {
+        error = -20;
+        return {};
+    }
+    std::int32_t measured = 0;
+    ConvertToUtf8(message, nullptr, measured);
+    const std::size_t messageLength = static_cast<std::size_t>(measured) - 1;
+    const std::size_t partLength =
+        prefixLength + messageLength + std::strlen(multipart::kLineBreak);
+    Buffer part = Buffer::ObtainZeroed(partLength + 1);
+    if (!part) {
+        error = -30;
+        return {};
+    }
+    char* text = part.data();
+    std::strcpy(text, delimiter);
+    std::strcat(text, multipart::kLineBreak);
+    std::strcat(text, kMessageDisposition);
+    std::int32_t converted = 0;
+    ConvertToUtf8(message, text + prefixLength, converted);
+    std::memcpy(text + prefixLength + messageLength, multipart::kLineBreak,
+                std::strlen(multipart::kLineBreak));
+    length = partLength;
+    return part;
 }
 
 }  // namespace pushnote

@@ -14,4 +14,9 @@ namespace pushnote {
 Buffer BuildMessagePart(const char* message, const char* delimiter, std::size_t& length,
                         ResultCode& error) noexcept;
 
+// The same field for wide text: the same limit, counted in wchar_t units, then
+// the message goes straight to UTF-8 into the part. -20 or -30 as above.
+Buffer BuildMessagePart(const wchar_t* message, const char* delimiter, std::size_t& length,
+                        ResultCode& error) noexcept;
+
 }  // namespace pushnote

@@ -19,4 +19,9 @@ static_assert(kMaxTextMessageLength == 4087);
 ResultCode PushNote(const char* message, const ServiceEndpoint& service,
                     http::Client& client) noexcept;
 
+// The same for wide text, converted straight to UTF-8: the message limit
+// counted in wchar_t units, and the UTF-8 body buffer of the same size.
+ResultCode PushNoteW(const wchar_t* message, const ServiceEndpoint& service,
+                     http::Client& client) noexcept;
+
 }  // namespace pushnote

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/access_token.h"
+#include "base/host_text.h"
 #include "base/memory.h"
 #include "image/working_path.h"
 #include "notify/image_part.h"
@@ -61,12 +62,8 @@ struct ImageNoteResources {
     ImagePart imagePart;
 };
 
-}  // namespace
-
-ResultCode PushNoteWithImage(const char* message, const char* imagePath,
-                             const ServiceEndpoint& service, http::Client& client) noexcept {
-    if (!message) message = "";
-    if (!imagePath) imagePath = "";
+ResultCode SendImageNote(HostText message, HostText imagePath, const ServiceEndpoint& service,
+                         http::Client& client) noexcept {
     return CatchFailure([&]() -> ResultCode {
         ImageNoteResources held(client);
         WorkingPath workingPath;
@@ -75,7 +72,11 @@ ResultCode PushNoteWithImage(const char* message, const char* imagePath,
 
         ResultCode error = 0;
         std::size_t messageLength = 0;
-        held.messagePart = BuildMessagePart(message, multipart::kDelimiter, messageLength, error);
+        held.messagePart = std::visit(
+            [&](auto text) {
+                return BuildMessagePart(text, multipart::kDelimiter, messageLength, error);
+            },
+            message);
         if (error) Raise(error);
         held.imagePart = BuildImagePart(imagePath, multipart::kDelimiter, error, workingPath);
         if (error) Raise(error);
@@ -97,6 +98,18 @@ ResultCode PushNoteWithImage(const char* message, const char* imagePath,
                               held.body.data(), static_cast<std::uint32_t>(bodyLength),
                               held.handles);
     });
+}
+
+}  // namespace
+
+ResultCode PushNoteWithImage(const char* message, const char* imagePath,
+                             const ServiceEndpoint& service, http::Client& client) noexcept {
+    return SendImageNote(message ? message : "", imagePath ? imagePath : "", service, client);
+}
+
+ResultCode PushNoteWithImageW(const wchar_t* message, const wchar_t* imagePath,
+                              const ServiceEndpoint& service, http::Client& client) noexcept {
+    return SendImageNote(message ? message : L"", imagePath ? imagePath : L"", service, client);
 }
 
 }  // namespace pushnote

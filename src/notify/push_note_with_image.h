@@ -14,4 +14,9 @@ namespace pushnote {
 ResultCode PushNoteWithImage(const char* message, const char* imagePath,
                              const ServiceEndpoint& service, http::Client& client) noexcept;
 
+// The same for wide text: the message goes straight to UTF-8 (its limit
+// counted in wchar_t units) and the path reaches every file name.
+ResultCode PushNoteWithImageW(const wchar_t* message, const wchar_t* imagePath,
+                              const ServiceEndpoint& service, http::Client& client) noexcept;
+
 }  // namespace pushnote

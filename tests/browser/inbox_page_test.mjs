@@ -1,13 +1,21 @@
 // The inbox page in a real browser: shows the notes already stored, adds a new
 // one live, shows markup as text, follows chaos settings and searches, all
-// within its own content policy (a violation is a console error).
-//   node inbox_page_test.mjs URL TOKEN PROFILE_DIR SCREENSHOT
+// within its own content policy (a violation is a console error). Then the
+// inbox stops, more notes than one page holds arrive in its store and one
+// shown note goes; after the restart the page shows exactly the store's notes.
+//   node inbox_page_test.mjs URL TOKEN PROFILE_DIR SCREENSHOT INBOX_PID INBOX DATA_DIR PORT
+import { execFileSync, spawn } from 'node:child_process';
+import { openSync } from 'node:fs';
 import { launchChromium, sendNote } from './chromium.mjs';
 
-const [url, token, profileDir, screenshot] = process.argv.slice(2);
+const [url, token, profileDir, screenshot, inboxPid, inbox, dataDir, port] =
+  process.argv.slice(2);
+const missed = 1200;
 const markup = '<img src=x onerror=alert(1)>';
 const problems = [];
 
+let restarted;
+let stopped = false;
 const browser = await launchChromium(profileDir);
 try {
   const page = await browser.newPage();
@@ -18,6 +26,8 @@ try {
   });
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
   page.on('console', (message) => {
+    // Once the inbox is stopped, the page's failed requests are expected.
+    if (stopped && message.text().includes('net::ERR_')) return;
     if (message.type() === 'error') problems.push(`console: ${message.text()}`);
   });
 
@@ -65,8 +75,33 @@ try {
   await page.$eval('#search', (input) => { input.value = ''; input.dispatchEvent(new Event('input')); });
 
   await page.screenshot({ path: screenshot });
+
+  // The inbox goes away; while it is down, notes arrive and one goes.
+  const before = await page.$$eval('#notes .note', (items) => items.length);
+  stopped = true;
+  process.kill(Number(inboxPid), 'SIGTERM');
+  await page.waitForSelector('body[data-live="false"]', { timeout: 10000 });
+  execFileSync('sqlite3', [`${dataDir}/inbox.sqlite3`, `
+    WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ${missed})
+    INSERT INTO notes (received_ms, token_fingerprint, user_agent, content_type, message,
+                       message_repaired, answer_status, answer_body, answer_chaos)
+    SELECT 1700000000000, '00000000', 'sqlite3', 'text/plain', 'missed ' || i, 0, 200, '{}', ''
+    FROM n;
+    DELETE FROM notes WHERE message = 'Hello from the test';`]);
+  restarted = spawn(inbox, ['--port', port, '--data', dataDir, '--token', token, '--keep', '5000',
+    '--max-seconds', '60'], { stdio: ['ignore', openSync(`${dataDir}/../restarted.log`, 'w'), 'inherit'] });
+  await page.waitForSelector('body[data-caught-up="1"]', { timeout: 20000 });
+  const after = await page.$$eval('#notes .message', (items) => items.map((p) => p.textContent));
+  if (after.length !== before - 1 + missed) {
+    problems.push(`after the restart ${after.length} notes shown, expected ${before - 1 + missed}`);
+  }
+  if (after.includes('Hello from the test')) problems.push('a note deleted meanwhile is still shown');
+  if (!after.includes('missed 1') || !after.includes(`missed ${missed}`)) {
+    problems.push('notes missed while the inbox was down are not all shown');
+  }
 } finally {
   await browser.close();
+  restarted?.kill('SIGTERM');
 }
 
 if (problems.length) {

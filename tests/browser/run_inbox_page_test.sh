@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The inbox page in headless Chromium: starts an inbox with a text note and an
-# image note, and runs inbox_page_test.mjs; its screenshot lands in
-# WORK_DIR/inbox-page.png. Fails at once when Chromium or puppeteer-core is
-# missing.
+# image note, and runs inbox_page_test.mjs, which also stops and restarts that
+# inbox; its screenshot lands in WORK_DIR/inbox-page.png. Fails at once when
+# Chromium or puppeteer-core is missing.
 #   run_inbox_page_test.sh INBOX PORT WORK_DIR
 set -euo pipefail
 inbox=$1 port=$2 work=$3
@@ -29,4 +29,4 @@ send --data-binary 'message=Hello from the test'
 send -F 'message=A picture' -F "imageFile=@$work/picture.png"
 
 node "$here/inbox_page_test.mjs" "https://localhost:$port/" "$token" "$work/profile" \
-    "$work/inbox-page.png"
+    "$work/inbox-page.png" "$pid" "$inbox" "$data" "$port"

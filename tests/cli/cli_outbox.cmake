@@ -1,6 +1,8 @@
 # The outbox against the service stand-in: a note that cannot go now waits on
 # disk, flush delivers it once, refusals move to failed/, a killed flush loses
-# nothing, and two flushes at once never send a note twice.
+# nothing, leftovers of crashed writes block nothing, images that are no
+# regular file are refused at once, and two flushes at once never send a note
+# twice.
 # Also given: IMAGE, a PNG file.
 include(${CMAKE_CURRENT_LIST_DIR}/cli_harness.cmake)
 
@@ -39,6 +41,9 @@ expect_equal("${image_count}" 1 "image copies in the outbox")
 file(SHA256 ${images} copied)
 file(SHA256 ${IMAGE} original)
 expect_equal("${copied}" "${original}" "image copy")
+
+execute_process(COMMAND stat -c %a ${outbox} OUTPUT_VARIABLE mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+expect_equal("${mode}" 700 "mode of the outbox folder")
 
 run_pushnote(outbox --outbox-dir ${outbox})
 expect_equal("${status}" 0 "exit status of outbox")
@@ -160,3 +165,51 @@ list(LENGTH together together_count)
 expect_equal("${together_count}" 200 "requests of the two flushes")
 list(SORT together)
 expect_equal("${together}" "${many}" "notes of the two flushes")
+
+# Leftovers of crashed writes, under the names the notes beside them would
+# take: the flush delivers every note and removes
+# the leftovers older than a minute.
+run_pushnote(send "beside leftovers" --outbox --outbox-dir ${outbox} TOKEN "${down}")
+run_pushnote(send "second beside leftovers" --outbox --outbox-dir ${outbox} TOKEN "${down}")
+file(GLOB queued RELATIVE ${outbox} ${outbox}/*.note)
+list(SORT queued)
+list(GET queued 0 first_note)
+list(GET queued 1 second_note)
+string(REGEX REPLACE "\\.note$" "" second_name ${second_note})
+file(MAKE_DIRECTORY ${outbox}/failed)
+set(stale ${outbox}/.tmp-${first_note} ${outbox}/failed/.tmp-${second_name}.reason)
+set(fresh ${outbox}/.tmp-${second_note}.0123456789abcdef)
+file(TOUCH ${stale} ${fresh})
+execute_process(COMMAND touch -d "2 minutes ago" ${stale})
+flush("leftovers-${run}")
+expect_equal("${status}" 0 "exit status of the flush beside leftovers")
+expect_waiting(0 "after the flush beside leftovers")
+messages_sent_with("leftovers-${run}" sent)
+expect_equal("${sent}" "beside leftovers;second beside leftovers" "notes beside leftovers")
+foreach(leftover IN LISTS stale)
+    if(EXISTS ${leftover})
+        message(FATAL_ERROR "${leftover} older than a minute was left")
+    endif()
+endforeach()
+if(NOT EXISTS ${fresh})
+    message(FATAL_ERROR "a temporary file still being written was removed")
+endif()
+file(REMOVE ${fresh})
+
+# Images that are no regular file: 65 at once, nothing queued, whether or not
+# the service answers.
+set(fifo ${WORK_DIR}/image-fifo)
+execute_process(COMMAND mkfifo ${fifo})
+foreach(image ${fifo} ${WORK_DIR} /dev/zero)
+    now_ms(started)
+    run_pushnote(send "odd image" --image ${image} --outbox --outbox-dir ${outbox}
+                 TOKEN "${down}")
+    now_ms(ended)
+    math(EXPR took "${ended} - ${started}")
+    expect_equal("${status}" 65 "exit status of send --outbox --image ${image}")
+    # A read that blocked would run into the 60 s limit of run_pushnote.
+    if(took GREATER 10000)
+        message(FATAL_ERROR "send --outbox --image ${image} took ${took} ms")
+    endif()
+    expect_waiting(0 "after send --outbox --image ${image}")
+endforeach()

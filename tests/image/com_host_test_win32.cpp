@@ -9,6 +9,7 @@
 
 #include "image/convert_image_to_jpeg.h"
 #include "image/gif_writer.h"
+#include "image/native_path_of.h"
 #include "image/scratch_folder.h"
 
 namespace pushnote {
@@ -23,7 +24,8 @@ std::string TinyGif() {
 bool Convert() {
     testing::ScratchFolder folder;
     WorkingPath destination;
-    return ConvertImageToJpeg(folder.Write("a.gif", TinyGif()).c_str(), destination);
+    return ConvertImageToJpeg(testing::NativePathOf(folder.Write("a.gif", TinyGif())).c_str(),
+                              destination);
 }
 
 TEST(ConvertImageToJpegOnAComThread, LeavesAThreadWithoutComWithoutIt) {

@@ -8,6 +8,7 @@
 
 #include "image/gif_writer.h"
 #include "image/jpeg_probe.h"
+#include "image/native_path_of.h"
 #include "image/scratch_folder.h"
 #include "support/memory_probe.h"
 
@@ -20,6 +21,7 @@ using testing::FullFrame;
 using testing::GifFrame;
 using testing::GifPicture;
 using testing::MemoryProbe;
+using testing::NativePathOf;
 using testing::NearlyEqual;
 using testing::Rgb;
 using testing::ScratchFolder;
@@ -52,10 +54,10 @@ TEST_F(ConvertImageToJpegTest, WritesADecodableJpegBesideTheGif) {
     for (bool interlaced : {false, true}) {
         SCOPED_TRACE(interlaced ? "interlaced" : "progressive rows");
         const std::string gif = folder.Write("shot.gif", QuadrantsGif(interlaced));
-        ASSERT_TRUE(ConvertImageToJpeg(gif.c_str(), destination));
-        EXPECT_EQ(std::string(destination.text), folder.PathOf("shot.jpg"));
+        ASSERT_TRUE(ConvertImageToJpeg(NativePathOf(gif).c_str(), destination));
+        EXPECT_EQ(destination.text, NativePathOf(folder.PathOf("shot.jpg")));
 
-        const auto jpeg = DecodeJpegFile(destination.text);
+        const auto jpeg = DecodeJpegFile(folder.PathOf("shot.jpg"));
         ASSERT_TRUE(jpeg.decoded);
         EXPECT_EQ(jpeg.width, 64u);
         EXPECT_EQ(jpeg.height, 32u);
@@ -69,23 +71,23 @@ TEST_F(ConvertImageToJpegTest, WritesADecodableJpegBesideTheGif) {
 
 TEST_F(ConvertImageToJpegTest, KeepsNameAndFolderAndOnlyChangesTheExtension) {
     const std::string gif = folder.Write("Pic.v2.GIF", QuadrantsGif());
-    ASSERT_TRUE(ConvertImageToJpeg(gif.c_str(), destination));
-    EXPECT_EQ(std::string(destination.text), folder.PathOf("Pic.v2.jpg"));
+    ASSERT_TRUE(ConvertImageToJpeg(NativePathOf(gif).c_str(), destination));
+    EXPECT_EQ(destination.text, NativePathOf(folder.PathOf("Pic.v2.jpg")));
     EXPECT_EQ(folder.Names(), (std::set<std::string>{"Pic.v2.GIF", "Pic.v2.jpg"}));
 }
 
 TEST_F(ConvertImageToJpegTest, ReplacesAnOlderJpegAndLeavesNoTemporaryFile) {
     folder.Write("shot.jpg", kStaleJpeg);
     const std::string gif = folder.Write("shot.gif", QuadrantsGif());
-    ASSERT_TRUE(ConvertImageToJpeg(gif.c_str(), destination));
-    EXPECT_TRUE(DecodeJpegFile(destination.text).decoded);
+    ASSERT_TRUE(ConvertImageToJpeg(NativePathOf(gif).c_str(), destination));
+    EXPECT_TRUE(DecodeJpegFile(folder.PathOf("shot.jpg")).decoded);
     EXPECT_EQ(folder.Names(), (std::set<std::string>{"shot.gif", "shot.jpg"}));
 }
 
 TEST_F(ConvertImageToJpegTest, ACorruptGifLeavesTheOlderJpegUntouched) {
     folder.Write("shot.jpg", kStaleJpeg);
     const std::string gif = folder.Write("shot.gif", "GIF89a, then nothing that decodes");
-    EXPECT_FALSE(ConvertImageToJpeg(gif.c_str(), destination));
+    EXPECT_FALSE(ConvertImageToJpeg(NativePathOf(gif).c_str(), destination));
     EXPECT_EQ(folder.Read("shot.jpg"), kStaleJpeg);
     EXPECT_EQ(folder.Names(), (std::set<std::string>{"shot.gif", "shot.jpg"}));
 }
@@ -94,13 +96,14 @@ TEST_F(ConvertImageToJpegTest, AFailedMoveIntoPlaceLeavesNoTemporaryFile) {
     // A folder where the JPEG should go: writing works, replacing cannot.
     std::filesystem::create_directory(folder.PathOf("shot.jpg"));
     const std::string gif = folder.Write("shot.gif", QuadrantsGif());
-    EXPECT_FALSE(ConvertImageToJpeg(gif.c_str(), destination));
+    EXPECT_FALSE(ConvertImageToJpeg(NativePathOf(gif).c_str(), destination));
     EXPECT_EQ(folder.Names(), (std::set<std::string>{"shot.gif", "shot.jpg"}));
     EXPECT_TRUE(std::filesystem::is_directory(folder.PathOf("shot.jpg")));
 }
 
 TEST_F(ConvertImageToJpegTest, AMissingGifCreatesNothing) {
-    EXPECT_FALSE(ConvertImageToJpeg(folder.PathOf("absent.gif").c_str(), destination));
+    EXPECT_FALSE(
+        ConvertImageToJpeg(NativePathOf(folder.PathOf("absent.gif")).c_str(), destination));
     EXPECT_TRUE(folder.Names().empty());
 }
 
@@ -111,7 +114,7 @@ TEST_F(ConvertImageToJpegTest, EveryMemoryFailureCleansUpAndLeavesNoFile) {
     for (int failAt = 1; failAt < 50 && !converted; ++failAt) {
         SCOPED_TRACE("memory request " + std::to_string(failAt) + " fails");
         MemoryProbe probe(failAt);
-        converted = ConvertImageToJpeg(gif.c_str(), destination);
+        converted = ConvertImageToJpeg(NativePathOf(gif).c_str(), destination);
         EXPECT_EQ(probe.Outstanding(), 0u);
         EXPECT_EQ(folder.Names(), (std::set<std::string>{"shot.gif", "shot.jpg"}));
         if (!converted) {

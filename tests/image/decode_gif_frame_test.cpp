@@ -5,6 +5,7 @@
 
 #include "image/gif_writer.h"
 #include "image/image_codec.h"
+#include "image/native_path_of.h"
 #include "image/scratch_folder.h"
 
 namespace pushnote::image {
@@ -14,6 +15,7 @@ using testing::EncodeGif;
 using testing::FullFrame;
 using testing::GifFrame;
 using testing::GifPicture;
+using testing::NativePathOf;
 using testing::Rgb;
 using testing::ScratchFolder;
 
@@ -84,7 +86,7 @@ protected:
         const std::string bytes = EncodeGif(picture);
         PictureSink fromFile;
         files::ReadOnlyFile file =
-            files::ReadOnlyFile::Open(folder.Write("picture.gif", bytes).c_str());
+            files::ReadOnlyFile::Open(NativePathOf(folder.Write("picture.gif", bytes)).c_str());
         const bool decodedFile = DecodeGifFrame(file, fromFile);
         PictureSink fromMemory;
         const bool decodedMemory = DecodeGifFrame(
@@ -221,7 +223,8 @@ class BrokenGifTest : public ::testing::TestWithParam<BrokenCase> {};
 TEST_P(BrokenGifTest, DecodesNothingFromFileOrMemory) {
     ScratchFolder folder;
     const std::string& bytes = GetParam().bytes;
-    files::ReadOnlyFile file = files::ReadOnlyFile::Open(folder.Write("broken.gif", bytes).c_str());
+    files::ReadOnlyFile file =
+        files::ReadOnlyFile::Open(NativePathOf(folder.Write("broken.gif", bytes)).c_str());
     PictureSink fromFile;
     EXPECT_FALSE(DecodeGifFrame(file, fromFile));
     PictureSink fromMemory;

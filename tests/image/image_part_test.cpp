@@ -7,6 +7,7 @@
 #include "image/gif_writer.h"
 #include "image/jpeg_probe.h"
 #include "image/multipart_expectations.h"
+#include "image/native_path_of.h"
 #include "image/scratch_folder.h"
 #include "support/memory_probe.h"
 
@@ -16,6 +17,7 @@ namespace {
 using testing::ExpectedImagePart;
 using testing::kDelimiterLine;
 using testing::MemoryProbe;
+using testing::NativePathOf;
 using testing::ScratchFolder;
 
 const std::string kTenBytePng("\x89PNG\r\n\x1A\n\0\0", 10);
@@ -64,7 +66,7 @@ TEST_P(SentAsTheyAre, WrapsTheFileBytesUnchanged) {
     EXPECT_EQ(BuildAndWrite(path, error, workingPath),
               ExpectedImagePart(c.extension, c.subtype, c.content));
     EXPECT_EQ(error, 0);
-    EXPECT_EQ(std::string(workingPath.text), path);
+    EXPECT_EQ(workingPath.text, NativePathOf(path));
     EXPECT_EQ(probe.Outstanding(), 0u);
 }
 
@@ -85,7 +87,7 @@ TEST(BuildImagePart, SendsAGifAsTheJpegConvertedBesideIt) {
     WorkingPath workingPath;
     const std::string part = BuildAndWrite(gif, error, workingPath);
     ASSERT_EQ(error, 0);
-    EXPECT_EQ(std::string(workingPath.text), folder.PathOf("anim.jpg"));
+    EXPECT_EQ(workingPath.text, NativePathOf(folder.PathOf("anim.jpg")));
     const std::string jpeg = folder.Read("anim.jpg");
     EXPECT_EQ(part, ExpectedImagePart("jpg", "jpeg", jpeg));
     const auto decoded = testing::DecodeJpegFile(folder.PathOf("anim.jpg"));
@@ -135,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, Refusals, ::testing::ValuesIn(kRefusals),
 TEST(BuildImagePart, ThePathMayFillTheWorkingPathButNotExceedIt) {
     ScratchFolder folder;
     const std::size_t folderLength = folder.PathOf("").size();
-    for (std::size_t length : {WorkingPath::kSize - 1, WorkingPath::kSize}) {
+    for (std::size_t length : {WorkingPath::kMaxHostLength, WorkingPath::kMaxHostLength + 1}) {
         SCOPED_TRACE(std::to_string(length) + " characters");
         const std::string name = std::string(length - folderLength - 4, 'n') + ".png";
         const std::string path = folder.Write(name, kTenBytePng);
@@ -143,7 +145,7 @@ TEST(BuildImagePart, ThePathMayFillTheWorkingPathButNotExceedIt) {
         ResultCode error = 0;
         WorkingPath workingPath;
         BuildAndWrite(path, error, workingPath);
-        EXPECT_EQ(error, length < WorkingPath::kSize ? 0 : -50);
+        EXPECT_EQ(error, length <= WorkingPath::kMaxHostLength ? 0 : -50);
     }
 }
 

@@ -8,12 +8,14 @@
 #include <fstream>
 #include <string>
 
+#include "image/native_path_of.h"
 #include "image/scratch_folder.h"
 #include "image/special_files.h"
 
 namespace pushnote {
 namespace {
 
+using testing::NativePathOf;
 using testing::ScratchFolder;
 using namespace std::chrono_literals;
 
@@ -46,7 +48,7 @@ TEST_P(LoadImageFileTest, ClassifiesOpensAndMeasures) {
     ScratchFolder folder;
     if (c.fileName) folder.Write(c.fileName, c.content);
     ResultCode error = 12345;
-    ImageFile image = LoadImageFile(folder.PathOf(c.loadName).c_str(), error);
+    ImageFile image = LoadImageFile(NativePathOf(folder.PathOf(c.loadName)).c_str(), error);
     EXPECT_EQ(error, c.error);
     EXPECT_EQ(static_cast<bool>(image), c.error == 0);
     if (c.error != 0) return;
@@ -65,7 +67,7 @@ TEST(LoadImageFile, AFolderWithAnImageNameCannotBeOpened) {
     ScratchFolder folder;
     std::filesystem::create_directory(folder.PathOf("folder.png"));
     ResultCode error = 0;
-    EXPECT_FALSE(LoadImageFile(folder.PathOf("folder.png").c_str(), error));
+    EXPECT_FALSE(LoadImageFile(NativePathOf(folder.PathOf("folder.png")).c_str(), error));
     EXPECT_EQ(error, -50);
 }
 
@@ -75,8 +77,9 @@ TEST_P(PipeWithAnImageName, IsMinus50WithoutWaitingForAWriter) {
     ScratchFolder folder;
     testing::WaitingPipe pipe(folder, GetParam());
     ResultCode error = 0;
-    const auto loaded = pipe.ResultWithin(
-        5s, [&] { return static_cast<bool>(LoadImageFile(pipe.path().c_str(), error)); });
+    const auto loaded = pipe.ResultWithin(5s, [&] {
+        return static_cast<bool>(LoadImageFile(NativePathOf(pipe.path()).c_str(), error));
+    });
     ASSERT_TRUE(loaded.has_value()) << "still waiting for a writer after 5 s";
     EXPECT_FALSE(*loaded);
     EXPECT_EQ(error, -50);
@@ -88,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(Names, PipeWithAnImageName,
 TEST(LoadImageFile, TheNullDeviceWithAnImageNameIsMinus50) {
     ScratchFolder folder;
     ResultCode error = 0;
-    EXPECT_FALSE(LoadImageFile(testing::NullDeviceNamedLikeAPng(folder).c_str(), error));
+    EXPECT_FALSE(
+        LoadImageFile(NativePathOf(testing::NullDeviceNamedLikeAPng(folder)).c_str(), error));
     EXPECT_EQ(error, -50);
 }
 
@@ -100,7 +104,7 @@ TEST_P(SparseFile, Of4GiBOrMoreIsMinus40) {
     const std::string path = folder.Write("huge.png", "\x89PNG");
     std::filesystem::resize_file(path, GetParam());
     ResultCode error = 0;
-    EXPECT_FALSE(LoadImageFile(path.c_str(), error));
+    EXPECT_FALSE(LoadImageFile(NativePathOf(path).c_str(), error));
     EXPECT_EQ(error, -40);
 }
 
@@ -112,7 +116,7 @@ TEST(LoadImageFile, NoOtherOpenerCanWriteTheFileWhileItIsOpen) {
     ScratchFolder folder;
     const std::string path = folder.Write("held.png", "0123456789");
     ResultCode error = 0;
-    ImageFile image = LoadImageFile(path.c_str(), error);
+    ImageFile image = LoadImageFile(NativePathOf(path).c_str(), error);
     ASSERT_EQ(error, 0);
     EXPECT_FALSE(std::ofstream(path, std::ios::binary | std::ios::app).is_open());
 }
@@ -121,7 +125,7 @@ TEST(LoadImageFile, AFileThatShrankAfterMeasuringIsAShortRead) {
     ScratchFolder folder;
     const std::string path = folder.Write("shrinking.png", "0123456789");
     ResultCode error = 0;
-    ImageFile image = LoadImageFile(path.c_str(), error);
+    ImageFile image = LoadImageFile(NativePathOf(path).c_str(), error);
     ASSERT_EQ(error, 0);
     std::filesystem::resize_file(path, 4);
     std::string bytes(image.size(), '\0');

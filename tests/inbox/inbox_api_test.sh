@@ -67,9 +67,40 @@ convert -size 64x48 gradient:navy-gold "$work/small.jpg"
 convert -size 8x8 xc:green "$work/small.gif"
 convert -size 160x160 xc: +noise Random "$work/large.png"
 
+# A store of an older version: open to everyone, with a CA that may vouch
+# for any name.
+mkdir -m 0755 "$data" "$data/tls"
+touch "$data/inbox.sqlite3"
+chmod 0644 "$data/inbox.sqlite3"
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=old unconstrained CA" \
+    -keyout "$data/tls/ca.key" -out "$data/tls/ca.pem" 2>/dev/null
+
 good=(-H "Authorization: Bearer good-token")
 notify=$base/api/notify
 start_inbox --token good-token --token other-token --max-image 20000
+
+# Made private, each change said once; the old CA replaced, with a notice.
+for file in "$data" "$data/inbox.sqlite3"; do
+    grep -qF "made private to its owner: $file was 0" "$work/inbox.log" || fail "no notice for $file"
+done
+[[ $(stat -c %a "$data") == 700 ]] || fail "data folder mode $(stat -c %a "$data")"
+for file in "$data"/inbox.sqlite3*; do
+    [[ $(stat -c %a "$file") == 600 ]] || fail "$file mode $(stat -c %a "$file")"
+done
+grep -q "replacing the development CA" "$work/inbox.log" || fail "no notice of the new CA"
+# The CA vouches for the inbox, and for no other name even with its own key.
+openssl verify -CAfile "$data/tls/ca.pem" "$data/tls/server.pem" >/dev/null ||
+    fail "the server certificate does not verify"
+openssl req -new -newkey rsa:2048 -nodes -subj "/CN=example.com" -keyout "$work/other.key" \
+    -out "$work/other.csr" 2>/dev/null
+printf 'subjectAltName=DNS:example.com\n' >"$work/other.ext"
+openssl x509 -req -in "$work/other.csr" -CA "$data/tls/ca.pem" -CAkey "$data/tls/ca.key" \
+    -set_serial 7 -days 1 -extfile "$work/other.ext" -out "$work/other.pem" 2>/dev/null
+if openssl verify -CAfile "$data/tls/ca.pem" "$work/other.pem" >"$work/verify.log" 2>&1; then
+    fail "a certificate for example.com signed by the CA verifies"
+fi
+grep -q "permitted subtree violation" "$work/verify.log" ||
+    fail "refused for another reason: $(cat "$work/verify.log")"
 
 # name | status | text in the body | request
 expect "form note" 200 '{"status":200,"message":"ok"}' \
@@ -183,6 +214,15 @@ head -c 8192 /dev/urandom >"$data/inbox.sqlite3"
 cp "$data/inbox.sqlite3" "$work/garbage"
 refused "corrupt store" "cannot be used as an inbox store"
 cmp -s "$data/inbox.sqlite3" "$work/garbage" || fail "the corrupt store was changed"
+
+# What users install holds no test machinery: no test options, no test routes.
+"$inbox" --help >"$work/help.txt"
+for option in --test-directives --record-dir --expired-port; do
+    if grep -qF -- "$option" "$work/help.txt"; then fail "--help offers the test option $option"; fi
+done
+if nm -C "$inbox" 2>/dev/null | grep -q 'pushnote::stand_in::'; then
+    fail "pushnote-inbox links the test routes"
+fi
 
 if [[ $failures -ne 0 ]]; then
     echo "$failures check(s) failed" >&2

@@ -1,5 +1,5 @@
 // The inbox's parts on their own: form bodies, UTF-8 repair, image headers,
-// chaos decisions and the event fan-out.
+// chaos decisions, the event fan-out and the Host guard.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +8,7 @@
 #include "event_hub.h"
 #include "image_info.h"
 #include "note_input.h"
+#include "request_guards.h"
 
 namespace pushnote::inbox {
 namespace {
@@ -194,6 +195,31 @@ TEST(EventHub, TellsAListenerFarBehindToReload) {
     EXPECT_EQ(hub.After(listener, 1ms), "event: reload\ndata: {}\n\n");
     EXPECT_EQ(listener, hub.Newest());
 }
+
+struct HostCase {
+    const char* host;
+    bool loopback;
+};
+
+class HostGuard : public testing::TestWithParam<HostCase> {};
+
+TEST_P(HostGuard, PassesExactLoopbackNamesAlone) {
+    EXPECT_EQ(IsLoopbackHost(GetParam().host), GetParam().loopback) << GetParam().host;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostGuard,
+    testing::Values(HostCase{"localhost", true}, HostCase{"localhost:8443", true},
+                    HostCase{"LocalHost:1", true}, HostCase{"127.0.0.1", true},
+                    HostCase{"127.255.3.4:65535", true}, HostCase{"[::1]", true},
+                    HostCase{"[::1]:8443", true}, HostCase{"127.evil.example", false},
+                    HostCase{"127.0.0.1.evil.example", false}, HostCase{"127.1", false},
+                    HostCase{"128.0.0.1", false}, HostCase{"0x7f.0.0.1", false},
+                    HostCase{"localhost.", false}, HostCase{"localhost.evil.example", false},
+                    HostCase{"evil-localhost", false}, HostCase{"127.0.0.1:", false},
+                    HostCase{"127.0.0.1:99999", false}, HostCase{"127.0.0.1:80x", false},
+                    HostCase{"::1", false}, HostCase{"[::1]x", false}, HostCase{"[::2]:80", false},
+                    HostCase{"", false}));
 
 }  // namespace
 }  // namespace pushnote::inbox

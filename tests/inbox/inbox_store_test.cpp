@@ -85,6 +85,27 @@ TEST_F(StoreTest, KeepsImageBytesAndTheirSummary) {
     EXPECT_FALSE(store.Image(id).has_value());
 }
 
+// Every connection opened from here on may grow its file to this many pages.
+int LimitPages(sqlite3* database, char**, const sqlite3_api_routines*) {
+    sqlite3_exec(database, "PRAGMA max_page_count = 64", nullptr, nullptr, nullptr);
+    return SQLITE_OK;
+}
+
+TEST_F(StoreTest, AFullStoreRefusesOneNoteAndTakesTheNext) {
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(LimitPages));
+    NoteStore store(File(), 100);
+    sqlite3_reset_auto_extension();
+    Note picture = TextNote("picture");
+    picture.image = ImageSummary{"image/png", 1, 1, 0};
+    // The note row fits; its image, past the 64 pages, does not.
+    EXPECT_THROW(store.Add(picture, std::string(400 * 1024, 'x')), sqlite::Error);
+    EXPECT_EQ(store.Add(TextNote("text"), ""), 1);
+    const std::int64_t small = store.Add(picture, std::string(2048, 'y'));
+    EXPECT_EQ(store.Image(small)->bytes, std::string(2048, 'y'));
+    EXPECT_EQ(Ids(store.List(10, std::nullopt, std::nullopt)),
+              (std::vector<std::int64_t>{small, 1}));
+}
+
 struct RefusedCase {
     const char* name;
     void (*prepare)(const fs::path& file);

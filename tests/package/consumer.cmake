@@ -32,7 +32,8 @@ if(source_options)
     # A consuming project gets the library and the command, never our tests.
     execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --target help
                     OUTPUT_VARIABLE targets COMMAND_ERROR_IS_FATAL ANY)
-    foreach(test_target base_tests push_note_wire_tests pushnote-inbox notify_bench)
+    foreach(test_target base_tests push_note_wire_tests pushnote-inbox pushnote-test-service
+                        notify_bench)
         string(FIND "${targets}" "${test_target}" found)
         expect_equal("${found}" -1 "target ${test_target} in a consuming project")
     endforeach()

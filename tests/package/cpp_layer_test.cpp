@@ -30,11 +30,13 @@ TEST(CppLayerTest, EscapesExactlyTheFourFormCharacters) {
     EXPECT_EQ(pushnote::escape_form_text("a%b&c+d=e"), "a%25b%26c%2Bd%3De");
     EXPECT_EQ(pushnote::escape_form_text("caf\xC3\xA9 ?#/ 1 2"), "caf\xC3\xA9 ?#/ 1 2");
     EXPECT_EQ(pushnote::escape_form_text(""), "");
+    EXPECT_EQ(pushnote::escape_form_text(L"\U0001F680 a&b"), L"\U0001F680 a%26b");
 }
 
 TEST(CppLayerTest, SendWithoutTokenIsNoToken) {
     ASSERT_TRUE(pushnote::set_token(""));
     EXPECT_EQ(pushnote::send("Hello"), pushnote::result::no_token);
+    EXPECT_EQ(pushnote::send(L"Hello \u2705"), pushnote::result::no_token);
 }
 
 TEST(CppLayerTest, RefusesAToken257BytesLong) {
@@ -46,6 +48,7 @@ TEST(CppLayerTest, EscapedMessageCountsTowardsTheLimit) {
     ASSERT_TRUE(pushnote::set_token("token"));
     // 1400 "&" escape to 4200 bytes, over the 4087-byte limit.
     EXPECT_EQ(pushnote::send(std::string(1400, '&')), pushnote::result::too_long);
+    EXPECT_EQ(pushnote::send(std::wstring(1400, L'&')), pushnote::result::too_long);
 }
 
 TEST(CppLayerTest, FetchRefusesALimitOverTheBufferSize) {

@@ -38,6 +38,12 @@ expect_contains("${vba}" "Public Declare PtrSafe Function PushNoteWithImage Lib 
                 "PushNoteApi.bas")
 expect_contains("${vba}" "Case -6: PushNoteResultText = \"the service answered with a status"
                 "PushNoteApi.bas")
+# Text goes through the wide functions, the String itself, in both bitnesses.
+expect_contains("${vba}" "Public Declare PtrSafe Function PushNoteW Lib \"PushNote.dll\""
+                "PushNoteApi.bas")
+expect_contains("${vba}" "(ByVal message As LongPtr, ByVal imagePath As LongPtr) As Long"
+                "PushNoteApi.bas")
+expect_contains("${vba}" "PushNoteText = PushNoteW(StrPtr(message))" "PushNoteApi.bas")
 # Both bitnesses of Office, and a clear word when the DLL cannot be used.
 expect_contains("${vba}" "#If Win64 Then" "PushNoteApi.bas")
 foreach(error_number 48 53 453)

@@ -33,6 +33,8 @@ using HttpReadFileFunction = int32_t(PUSHNOTE_CALL*)(const char*, char*, int32_t
 using SetAccessTokenFunction = unsigned char(PUSHNOTE_CALL*)(const char*);
 using PushNoteFunction = int32_t(PUSHNOTE_CALL*)(const char*);
 using PushNoteWithImageFunction = int32_t(PUSHNOTE_CALL*)(const char*, const char*);
+using PushNoteWFunction = int32_t(PUSHNOTE_CALL*)(const wchar_t*);
+using PushNoteWithImageWFunction = int32_t(PUSHNOTE_CALL*)(const wchar_t*, const wchar_t*);
 
 // PUSHNOTE_TEST_LIBRARY, set by the build for the tests.
 std::string LibraryUnderTest();

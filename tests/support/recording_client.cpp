@@ -1,24 +1,6 @@
 #include "support/recording_client.h"
 
-#include <cstring>
-
 namespace pushnote::testing {
-namespace {
-
-const char* HandleName(http::Handle handle) {
-    switch (*static_cast<char*>(handle)) {
-        case 's':
-            return "session";
-        case 'c':
-            return "connection";
-        case 'r':
-            return "request";
-        default:
-            return "url";
-    }
-}
-
-}  // namespace
 
 std::vector<std::string> RecordingClient::CallsStartingWith(const std::string& prefix) const {
     std::vector<std::string> matching;
@@ -28,80 +10,68 @@ std::vector<std::string> RecordingClient::CallsStartingWith(const std::string& p
     return matching;
 }
 
-http::Handle RecordingClient::Open(const char* name) {
-    ++openHandles_;
-    return std::strchr(names_, name[0]);
+http::Handle RecordingClient::Opened(http::Handle handle, const char* kind) {
+    if (handle) kinds_[handle] = kind;
+    return handle;
 }
 
 http::Handle RecordingClient::OpenSession(const char* agentName, http::ProxyMode mode) noexcept {
     calls.push_back("OpenSession");
     agent = agentName;
     proxy = mode;
-    return failAt == Step::Session ? nullptr : Open("s");
+    return Opened(ForwardingClient::OpenSession(agentName, mode), "session");
 }
 
-http::Handle RecordingClient::Connect(http::Handle, const char* hostName,
+http::Handle RecordingClient::Connect(http::Handle session, const char* hostName,
                                       std::uint16_t portNumber) noexcept {
     calls.push_back("Connect");
     host = hostName;
     port = portNumber;
-    return failAt == Step::Connect ? nullptr : Open("c");
+    return Opened(ForwardingClient::Connect(session, hostName, portNumber), "connection");
 }
 
-http::Handle RecordingClient::OpenRequest(http::Handle, const char* verb,
+http::Handle RecordingClient::OpenRequest(http::Handle connection, const char* verb,
                                           const char* path) noexcept {
     calls.push_back(std::string("OpenRequest ") + verb + " " + path);
-    return failAt == Step::Request ? nullptr : Open("r");
+    return Opened(ForwardingClient::OpenRequest(connection, verb, path), "request");
 }
 
-bool RecordingClient::SendRequest(http::Handle, const char* headers, std::uint32_t headersLength,
-                                  const void* body, std::uint32_t bodyLength) noexcept {
+bool RecordingClient::SendRequest(http::Handle request, const char* headers,
+                                  std::uint32_t headersLength, const void* body,
+                                  std::uint32_t bodyLength) noexcept {
     calls.push_back("SendRequest");
     sentHeaders.assign(headers, headersLength);
     sentBody.assign(static_cast<const char*>(body), bodyLength);
-    return failAt != Step::Send;
+    return ForwardingClient::SendRequest(request, headers, headersLength, body, bodyLength);
 }
 
-bool RecordingClient::QueryStatusCode(http::Handle, std::uint32_t& statusCode) noexcept {
+bool RecordingClient::QueryStatusCode(http::Handle request, std::uint32_t& statusCode) noexcept {
     calls.push_back("QueryStatusCode");
-    if (failAt == Step::Status) return false;
-    statusCode = status;
-    return true;
+    return ForwardingClient::QueryStatusCode(request, statusCode);
 }
 
-bool RecordingClient::QueryHeader(http::Handle, const char* name, char* value,
+bool RecordingClient::QueryHeader(http::Handle request, const char* name, char* value,
                                   std::uint32_t& length) noexcept {
     calls.push_back(std::string("QueryHeader ") + name);
-    const auto header = responseHeaders.find(name);
-    if (header == responseHeaders.end() || header->second.size() >= length) return false;
-    std::memcpy(value, header->second.c_str(), header->second.size() + 1);
-    length = static_cast<std::uint32_t>(header->second.size());
-    return true;
+    return ForwardingClient::QueryHeader(request, name, value, length);
 }
 
-bool RecordingClient::ReadBody(http::Handle, void* buffer, std::uint32_t capacity,
+bool RecordingClient::ReadBody(http::Handle handle, void* buffer, std::uint32_t capacity,
                                std::uint32_t& count) noexcept {
     calls.push_back("ReadBody");
-    count = 0;
-    if (failAt == Step::Read && reads_++ >= readsBeforeFailure) return false;
-    std::size_t piece = responseBody.size() - bodyOffset_;
-    if (piece > capacity) piece = capacity;
-    if (piece > readPieceSize) piece = readPieceSize;
-    std::memcpy(buffer, responseBody.data() + bodyOffset_, piece);
-    bodyOffset_ += piece;
-    count = static_cast<std::uint32_t>(piece);
-    return true;
+    return ForwardingClient::ReadBody(handle, buffer, capacity, count);
 }
 
-http::Handle RecordingClient::OpenUrl(http::Handle, const char* address) noexcept {
+http::Handle RecordingClient::OpenUrl(http::Handle session, const char* address) noexcept {
     calls.push_back("OpenUrl");
     url = address;
-    return failAt == Step::OpenUrl ? nullptr : Open("u");
+    return Opened(ForwardingClient::OpenUrl(session, address), "url");
 }
 
 void RecordingClient::Close(http::Handle handle) noexcept {
-    --openHandles_;
-    calls.push_back(std::string("Close ") + HandleName(handle));
+    const auto kind = kinds_.find(handle);
+    calls.push_back("Close " + (kind == kinds_.end() ? std::string("unknown") : kind->second));
+    ForwardingClient::Close(handle);
 }
 
 }  // namespace pushnote::testing

@@ -5,23 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "http/http_client.h"
+#include "http/forwarding_client.h"
+#include "support/scripted_service.h"
 
 namespace pushnote::testing {
 
 // A fake HTTP client that records every call and can fail any one of them,
-// to show which step a failure stops at and in what order handles close.
-class RecordingClient final : public http::Client {
+// to show which step a failure stops at and in what order handles close: it
+// records each call with its arguments, then passes it on to a service that
+// answers as the script (its Script part) says.
+class RecordingClient final : public Script, public http::ForwardingClient {
 public:
-    enum class Step { Session, Connect, Request, Send, Status, Read, OpenUrl, None };
-
-    Step failAt = Step::None;
-    std::uint32_t status = 200;
-    std::map<std::string, std::string> responseHeaders;
-    std::string responseBody;
-    std::uint32_t readPieceSize = 4096;
-    // With failAt == Step::Read: how many reads succeed before one fails.
-    int readsBeforeFailure = 0;
+    RecordingClient() noexcept : ForwardingClient(service_), service_(*this) {}
 
     std::vector<std::string> calls;
     std::string sentHeaders;
@@ -34,7 +29,7 @@ public:
 
     // The calls whose name starts with the given prefix, e.g. "Close".
     std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
-    int OpenHandles() const { return openHandles_; }
+    int OpenHandles() const { return service_.OpenHandles(); }
 
     http::Handle OpenSession(const char* agent, http::ProxyMode proxy) noexcept override;
     http::Handle Connect(http::Handle session, const char* host,
@@ -52,11 +47,11 @@ public:
     void Close(http::Handle handle) noexcept override;
 
 private:
-    http::Handle Open(const char* name);
-    char names_[5] = "scru";
-    std::size_t bodyOffset_ = 0;
-    int reads_ = 0;
-    int openHandles_ = 0;
+    // Notes what an opened handle is, for the record of its Close.
+    http::Handle Opened(http::Handle handle, const char* kind);
+
+    ScriptedService service_;
+    std::map<http::Handle, std::string> kinds_;
 };
 
 }  // namespace pushnote::testing

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Starts and stops the service of the wire tests: pushnote-inbox with its test
-# directives, its store in RUN_DIR/data.
-#   service_ctl.sh start INBOX PORT EXPIRED_PORT PKI_DIR RECORD_DIR RUN_DIR MAX_SECONDS
+# Starts and stops the service of the wire tests, pushnote-test-service.
+#   service_ctl.sh start SERVICE PORT EXPIRED_PORT PKI_DIR RECORD_DIR RUN_DIR MAX_SECONDS
 #   service_ctl.sh stop RUN_DIR
 # RUN_DIR holds stand-in.pid and stand-in.log; RECORD_DIR is emptied at start.
 set -euo pipefail
@@ -18,7 +17,7 @@ running_pid() {
     [[ -s $pid_file ]] || return 1
     pid=$(<"$pid_file")
     [[ $pid =~ ^[0-9]+$ ]] || return 1
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q pushnote-inbox || return 1
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q pushnote-test-service || return 1
     echo "$pid"
 }
 
@@ -51,18 +50,16 @@ start() {
     if [[ ! -x $stand_in ]]; then
         echo "service stand-in not found: $stand_in" >&2
         echo "build it with the linux preset first:" \
-            "cmake --preset linux && cmake --build --preset linux --target pushnote-inbox" >&2
+            "cmake --preset linux && cmake --build --preset linux --target pushnote-test-service" >&2
         exit 1
     fi
     mkdir -p "$run_dir"
     stop "$run_dir" # one left by an interrupted run
-    rm -rf "$records" "$run_dir/data"
+    rm -rf "$records"
     mkdir -p "$records"
 
     # Its output goes to a file: CTest would wait for an inherited pipe to close.
-    # The image benchmark sends 100 MiB: more than the inbox takes by default.
-    "$stand_in" --test-directives --data "$run_dir/data" --max-image $((128 << 20)) \
-        --port "$port" --cert "$pki/server.pem" --key "$pki/server.key" \
+    "$stand_in" --port "$port" --cert "$pki/server.pem" --key "$pki/server.key" \
         --expired-port "$expired_port" --expired-cert "$pki/expired.pem" \
         --expired-key "$pki/expired.key" --record-dir "$records" \
         --pid-file "$run_dir/stand-in.pid" --max-seconds "$max_seconds" \

@@ -6,7 +6,8 @@
 set -euo pipefail
 dll=$1 def=$2 format=$3
 
-declare -A fixed_ordinals=([HttpReadFile]=1 [SetAccessToken]=2 [PushNote]=3 [PushNoteWithImage]=4)
+declare -A fixed_ordinals=([HttpReadFile]=1 [SetAccessToken]=2 [PushNote]=3 [PushNoteWithImage]=4
+                          [PushNoteW]=5 [PushNoteWithImageW]=6)
 allowed_imports='^(kernel32|msvcrt|wininet|ole32|oleaut32|windowscodecs|user32|advapi32)\.dll$'
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks a Windows release build as it ships: PushNote.dll's tables and size,
+# Checks a Windows release build as it ships: PushNote.dll's tables, the
+# version resources of the DLL and pushnote.exe, the DLL's size,
 # and the ZIP that CPack makes of the build (zip.cmake: its files, the import
 # libraries, the C example linked against each). Run it after building the
 # windows-release or windows-x64-release preset.
@@ -19,6 +20,31 @@ case $("$objdump" -f "$dll") in
 *) echo "FAIL: $dll is not a Windows DLL"; exit 1 ;;
 esac
 "$tests/windows/check_dll_tables.sh" "$dll" "$source_dir/src/exports/PushNote.def" "$format"
+
+# The version resource of the DLL and of the command, as Explorer's Details tab
+# and installers read it: each text value follows its name, both in UTF-16.
+version=$(cached CMAKE_PROJECT_VERSION)
+check_version_resource() {
+    local file=$1 texts value failures=0
+    texts=$(strings -el "$file")
+    shift
+    for pair in "$@"; do
+        value=$(echo "$texts" | grep -A1 -x -- "${pair%%=*}" | sed -n 2p)
+        if [ "$value" != "${pair#*=}" ]; then
+            echo "FAIL: $(basename "$file") has ${pair%%=*} [$value], want [${pair#*=}]"
+            failures=$((failures + 1))
+        fi
+    done
+    [ "$failures" -eq 0 ] && echo "$(basename "$file"): version resource $version"
+    return "$failures"
+}
+copyright="Copyright (C) PushNote contributors"
+check_version_resource "$dll" "ProductName=PushNote" "FileVersion=$version" \
+    "ProductVersion=$version" "OriginalFilename=PushNote.dll" \
+    "FileDescription=PushNote notifications library" "LegalCopyright=$copyright"
+check_version_resource "$build/tools/pushnote/pushnote.exe" "ProductName=PushNote" \
+    "FileVersion=$version" "ProductVersion=$version" "OriginalFilename=pushnote.exe" \
+    "FileDescription=PushNote command" "LegalCopyright=$copyright"
 
 # The run-time libraries are linked in; what is left of them must stay small.
 max_size=$((256 * 1024))

@@ -25,7 +25,8 @@ protected:
 TEST_F(Exports, EachIsFoundByNameAndByItsOrdinal) {
     ASSERT_TRUE(library.Loaded());
     for (const Export& e : {Export{"HttpReadFile", 1}, Export{"SetAccessToken", 2},
-                            Export{"PushNote", 3}, Export{"PushNoteWithImage", 4}}) {
+                            Export{"PushNote", 3}, Export{"PushNoteWithImage", 4},
+                            Export{"PushNoteW", 5}, Export{"PushNoteWithImageW", 6}}) {
         void* byName = library.Find(e.name);
         EXPECT_NE(byName, nullptr) << e.name;
         if (void* byOrdinal = library.FindByOrdinal(e.ordinal)) {

@@ -71,6 +71,24 @@ TEST_P(LocaleWire, TheMessageArrivesInUtf8) {
     EXPECT_EQ(records.Newest().body, "message=" + c.arrives);
 }
 
+// Wide text goes to UTF-8 straight, whatever the locale.
+TEST(LocaleWide, TheMessageArrivesAsItsExactUtf8) {
+    LoadedLibrary library(LibraryUnderTest());
+    ASSERT_TRUE(library.Loaded());
+    auto setAccessToken = library.Find<SetAccessTokenFunction>("SetAccessToken");
+    auto pushNoteW = library.Find<PushNoteWFunction>("PushNoteW");
+    ASSERT_TRUE(setAccessToken && pushNoteW);
+    const RecordedRequests records;
+    const std::size_t before = records.Count();
+
+    ASSERT_EQ(setAccessToken("locale-token"), 1);
+    EXPECT_EQ(pushNoteW(L"\U0001F514 caf\u00E9 \u5199\u771F \u20AC"), PUSHNOTE_OK);
+    setAccessToken("");
+    ASSERT_EQ(records.Count(), before + 1);
+    EXPECT_EQ(records.Newest().body,
+              "message=\xF0\x9F\x94\x94 caf\xC3\xA9 \xE5\x86\x99\xE7\x9C\x9F \xE2\x82\xAC");
+}
+
 INSTANTIATE_TEST_SUITE_P(Messages, LocaleWire, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -29,4 +29,16 @@ std::string EventHub::After(std::uint64_t& after, std::chrono::milliseconds wait
     return joined;
 }
 
+bool EventHub::Join() {
+    std::lock_guard lock(mutex_);
+    if (listeners_ >= kMaxListeners) return false;
+    ++listeners_;
+    return true;
+}
+
+void EventHub::Leave() {
+    std::lock_guard lock(mutex_);
+    --listeners_;
+}
+
 }  // namespace pushnote::inbox

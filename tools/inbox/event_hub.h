@@ -23,6 +23,12 @@ public:
     // when none came; a reload event when the listener fell too far behind.
     std::string After(std::uint64_t& after, std::chrono::milliseconds wait);
 
+    // A listener's place: taken while there are fewer than kMaxListeners,
+    // given back when the listener ends.
+    bool Join();
+    void Leave();
+    static constexpr std::size_t kMaxListeners = 32;
+
 private:
     static constexpr std::size_t kKept = 512;
 
@@ -30,6 +36,7 @@ private:
     std::condition_variable published_;
     std::deque<std::string> events_;
     std::uint64_t newest_ = 0;
+    std::size_t listeners_ = 0;
 };
 
 }  // namespace pushnote::inbox

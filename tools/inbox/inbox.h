@@ -12,6 +12,12 @@
 
 namespace pushnote::inbox {
 
+// The longest message a note may have, in bytes of UTF-8: the largest a
+// notification can usefully show, with room to spare.
+constexpr std::uint64_t kMaxMessageBytes = 64 * 1024;
+// The longest body of the other API requests (the chaos settings).
+constexpr std::uint64_t kApiBodyBytes = 64 * 1024;
+
 // What the routes share: the store, the live events and the run-time settings.
 struct Inbox {
     NoteStore& store;

@@ -120,6 +120,9 @@ std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes) {
     std::lock_guard lock(mutex_);
     sqlite::Transaction transaction(database_);
     sqlite::Statement& insert = *insertNote_;
+    // Bindings of a note that failed half-way must not reach the next one.
+    const sqlite::Statement::Use insertUse(insert);
+    const sqlite::Statement::Use imageUse(*insertImage_);
     insert.Bind(1, note.receivedMs)
         .Bind(2, note.tokenFingerprint)
         .Bind(3, note.userAgent)

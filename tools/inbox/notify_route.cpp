@@ -1,10 +1,12 @@
 #include "notify_route.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <thread>
 
 #include "client_socket.h"
+#include "connection.h"
 #include "image_info.h"
 #include "multipart.h"
 #include "note_input.h"
@@ -21,6 +23,10 @@ using httplib::Response;
 using namespace std::chrono_literals;
 
 constexpr auto kTrickleGap = 100ms;
+// Room around the message in a form body, and around the message and the
+// image in a multipart body, for field names, boundaries and part heads.
+constexpr std::uint64_t kFormSlack = 1024;
+constexpr std::uint64_t kMultipartSlack = 64 * 1024;
 constexpr std::string_view kBearer = "Bearer ";
 
 // A refusal: its status and a one-line reason.
@@ -46,11 +52,11 @@ std::string MediaType(const std::string& contentType) {
 std::optional<Refusal> ReadMultipart(const Request& request, const std::string& body,
                                      std::uint64_t maxImageBytes, std::string& message,
                                      std::optional<std::string>& image) {
-    const stand_in::MultipartBody parsed =
-        stand_in::ParseMultipart(request.get_header_value("Content-Type"), body);
+    const request_reading::MultipartBody parsed =
+        request_reading::ParseMultipart(request.get_header_value("Content-Type"), body);
     if (!parsed.error.empty()) return Refusal{400, "malformed multipart body: " + parsed.error};
     bool haveMessage = false, haveImage = false;
-    for (const stand_in::Part& part : parsed.parts) {
+    for (const request_reading::Part& part : parsed.parts) {
         bool& seen = part.name == "message" ? haveMessage : haveImage;
         if (part.name != "message" && part.name != "imageFile") {
             return Refusal{400, "malformed multipart body: unexpected part \"" +
@@ -105,36 +111,80 @@ std::int64_t NowMs() {
         .count();
 }
 
-void Notify(Inbox& inbox, const Request& request, Response& response, const ContentReader& reader) {
+// The most a body of this type may take: the message percent-encoded, or
+// the message and the largest image with their multipart framing.
+std::uint64_t BodyLimit(const std::string& type, std::uint64_t maxImageBytes) {
+    if (type == "application/x-www-form-urlencoded") return 3 * kMaxMessageBytes + kFormSlack;
+    return maxImageBytes + kMaxMessageBytes + kMultipartSlack;
+}
+
+// Everything the head alone can refuse, before a byte of the body is read.
+std::optional<Refusal> CheckHead(const Request& request, const Inbox& inbox,
+                                 const std::string& type, std::string& token) {
     const bool chunked = request.get_header_value("Transfer-Encoding") == "chunked";
-    const std::optional<std::string> body = stand_in::ReadBody(request, reader);
-    if (!body) {
-        return AnswerJson(response, 400, "wrong Content-Length: the body is shorter than it says");
-    }
     if (!request.has_header("Content-Length") && !chunked) {
-        return AnswerJson(response, 400, "missing Content-Length");
+        return Refusal{400, "missing Content-Length"};
     }
+    if (auto refusal = CheckToken(request, inbox, token)) return refusal;
+    if (type != "application/x-www-form-urlencoded" && type != "multipart/form-data") {
+        return Refusal{400,
+                       "unsupported content type \"" + type.substr(0, 60) +
+                           "\": send application/x-www-form-urlencoded or multipart/form-data"};
+    }
+    if (chunked) return std::nullopt;
+    const std::string declared = request.get_header_value("Content-Length");
+    std::uint64_t length = 0;
+    const auto [end, error] =
+        std::from_chars(declared.data(), declared.data() + declared.size(), length);
+    if (end != declared.data() + declared.size() || declared.empty() ||
+        (error != std::errc{} && error != std::errc::result_out_of_range)) {
+        return Refusal{400, "Content-Length is no number"};
+    }
+    const std::uint64_t limit = BodyLimit(type, inbox.maxImageBytes);
+    if (error == std::errc::result_out_of_range || length > limit) {
+        return Refusal{413, "the body of " + declared.substr(0, 20) +
+                                " bytes is larger than the limit of " + std::to_string(limit) +
+                                " bytes"};
+    }
+    return std::nullopt;
+}
+
+void Notify(Inbox& inbox, const Request& request, Response& response, const ContentReader& reader) {
+    const std::string type = MediaType(request.get_header_value("Content-Type"));
     std::string token;
-    if (auto refusal = CheckToken(request, inbox, token)) {
+    if (auto refusal = CheckHead(request, inbox, type, token)) {
+        // The body stays unread: the connection cannot carry another request.
+        CloseAfterAnswer(response);
         return AnswerJson(response, refusal->status, refusal->reason);
     }
+    const std::uint64_t limit = BodyLimit(type, inbox.maxImageBytes);
+    const request_reading::BoundedBody body = request_reading::ReadBodyUpTo(request, reader, limit);
+    if (body.tooLong) {
+        CloseAfterAnswer(response);
+        return AnswerJson(
+            response, 413,
+            "the body is larger than the limit of " + std::to_string(limit) + " bytes");
+    }
+    if (!body.complete) {
+        CloseAfterAnswer(response);
+        return AnswerJson(response, 400, "wrong Content-Length: the body is shorter than it says");
+    }
 
-    const std::string type = MediaType(request.get_header_value("Content-Type"));
     std::string message;
     std::optional<std::string> imageBytes;
     if (type == "application/x-www-form-urlencoded") {
-        FormMessage form = ParseFormMessage(*body);
+        FormMessage form = ParseFormMessage(body.bytes);
         if (!form.error.empty()) return AnswerJson(response, 400, form.error);
         message = std::move(*form.message);
-    } else if (type == "multipart/form-data") {
-        if (auto refusal =
-                ReadMultipart(request, *body, inbox.maxImageBytes, message, imageBytes)) {
-            return AnswerJson(response, refusal->status, refusal->reason);
-        }
-    } else {
-        return AnswerJson(response, 400,
-                          "unsupported content type \"" + type.substr(0, 60) +
-                              "\": send application/x-www-form-urlencoded or multipart/form-data");
+    } else if (auto refusal =
+                   ReadMultipart(request, body.bytes, inbox.maxImageBytes, message, imageBytes)) {
+        return AnswerJson(response, refusal->status, refusal->reason);
+    }
+    if (message.size() > kMaxMessageBytes) {
+        return AnswerJson(response, 413,
+                          "message of " + std::to_string(message.size()) +
+                              " bytes is larger than the limit of " +
+                              std::to_string(kMaxMessageBytes) + " bytes");
     }
 
     Note note;
@@ -159,7 +209,11 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
             : Dump({{"status", decision.status},
                     {"message", decision.reason.empty() ? "ok" : "chaos: " + decision.reason}});
     note.answer = Answer{decision.status, answerBody, decision.reason};
-    note.id = inbox.store.Add(note, imageBytes.value_or(std::string()));
+    try {
+        note.id = inbox.store.Add(note, imageBytes.value_or(std::string()));
+    } catch (const sqlite::Error& e) {
+        return AnswerJson(response, 500, std::string("cannot store the note: ") + e.what());
+    }
     inbox.events.Publish("event: note\ndata: " + Dump(ToJson(note)) + "\n\n");
 
     std::this_thread::sleep_for(std::chrono::milliseconds(decision.delayMs));

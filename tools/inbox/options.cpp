@@ -15,43 +15,6 @@ Routes: GET / (the page), POST /api/notify, GET /api/notes?limit=N&before=ID,
 GET /api/notes/ID, GET /api/notes/ID/image, DELETE /api/notes,
 GET and PUT /api/chaos, GET /api/events (server-sent events).)";
 
-constexpr const char* kTestHarnessHelp = R"(
-With --test-directives the listeners serve the wire tests' routes alone, on
-127.0.0.1 by default, and no page or inbox API. --record-dir DIR writes each
-request, before answering it, to DIR/NNNNNN.request: request line, header
-lines, an empty line, then the body bytes; for a multipart body also
-NNNNNN.fields (one line per part: name=N filename=F content_type=T size=BYTES)
-and NNNNNN.part-NAME (the bytes of each part).
-
-POST /api/notify answers 200 "ok". The bearer token may carry directives
-after its first ';', separated by ';' (for example "t;status=401;delay_ms=50"):
-  status=N               answer with status N (3xx adds a Location header)
-  body_bytes=N           answer with an N-byte body, streamed
-  delay_ms=N             wait N milliseconds before answering
-  silent                 never answer; drop the connection when the client
-                         leaves or after 60 seconds
-  fail_first=K           only the token's first K requests get status=N;
-                         later ones with the same token get 200
-  retry_after=S          a failing answer carries "Retry-After: S"
-  interim=N              first an interim answer N (100 or 103) with headers
-                         of its own, 300 ms before the rest; may repeat
-
-GET routes (extra query parameters are ignored):
-  /text?bytes=N&text=T   N bytes of T repeated (T defaults to "0123456789";
-                         N defaults to the length of T)
-  /status/N              status N with a short HTML body
-  /redirect?to=PATH      302 to PATH on the same server
-  /pieces?bytes=N&pieces=K&pause_ms=M
-                         N bytes, chunked, in K pieces with M ms between them
-  /chain?left=N          N redirects in a row, then "end of chain"
-  /loop                  a redirect to itself
-  /plain-url             the http:// URL of a plain-HTTP listener (on a port
-                         the system picks) that answers "over plain http"
-  /downgrade             302 to that plain-HTTP listener
-  /agent                 the request's User-Agent as the body
-  /silent                never answer, as the silent directive
-Any other request is recorded and answered 404.)";
-
 std::filesystem::path DefaultData() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     if (dataHome && *dataHome) return std::filesystem::path(dataHome) / "pushnote-inbox";
@@ -65,7 +28,6 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     Options options;
     options.data = DefaultData();
     CLI::App app(kDescription, "pushnote-inbox");
-    app.footer(kTestHarnessHelp);
     app.option_defaults()->always_capture_default();
     const auto dataOption = [&options](CLI::App& command) {
         command.add_option("--data", options.data, "folder of the store and the TLS files");
@@ -103,24 +65,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         ->check(CLI::Range(1, 1000000))
         ->group(chaos);
 
-    const char* test = "Test harness (for PushNote's own tests)";
-    TestHarness& harness = options.test;
-    app.add_flag("--test-directives", harness.directives,
-                 "serve the wire tests' routes instead of the inbox (see below)")
-        ->group(test);
-    app.add_option("--record-dir", harness.recordDir,
-                   "with --test-directives, write each request to numbered files first")
-        ->group(test);
-    Listener expired;
-    app.add_option("--expired-port", expired.port, "second listener, meant for an expired cert")
-        ->check(CLI::Range(1, 65535))
-        ->group(test);
-    app.add_option("--expired-cert", expired.cert, "its certificate")->group(test);
-    app.add_option("--expired-key", expired.key, "its key")->group(test);
-    app.add_option("--pid-file", harness.pidFile, "write the process id once listening")
-        ->group(test);
-    app.add_option("--max-seconds", harness.maxSeconds, "end by itself after N seconds")
-        ->group(test);
+    app.add_option("--pid-file", options.lifetime.pidFile, "write the process id once listening");
+    app.add_option("--max-seconds", options.lifetime.maxSeconds, "end by itself after N seconds");
 
     CLI::App* ca = app.add_subcommand("ca", "print the inbox's CA certificate (PEM) and end");
     dataOption(*ca);
@@ -136,17 +82,6 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         std::fputs("pushnote-inbox: --cert and --key go together\n", stderr);
         exitCode = 2;
         return std::nullopt;
-    }
-    if (expired.port != 0 || !expired.cert.empty() || !expired.key.empty()) {
-        if (expired.port == 0 || expired.cert.empty() || expired.key.empty()) {
-            std::fputs(
-                "pushnote-inbox: --expired-port, --expired-cert and --expired-key go "
-                "together\n",
-                stderr);
-            exitCode = 2;
-            return std::nullopt;
-        }
-        harness.expired = expired;
     }
     return options;
 }

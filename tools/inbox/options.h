@@ -7,23 +7,10 @@
 #include <vector>
 
 #include "chaos.h"
+#include "lifetime.h"
+#include "listener.h"
 
 namespace pushnote::inbox {
-
-struct Listener {
-    std::uint16_t port = 0;
-    std::string cert;  // empty: the inbox's own certificate
-    std::string key;
-};
-
-// What the wire tests need beyond what users get.
-struct TestHarness {
-    bool directives = false;  // token directives and test routes, requests recorded
-    std::string recordDir;
-    std::optional<Listener> expired;
-    std::string pidFile;
-    unsigned maxSeconds = 0;  // 0: run until stopped
-};
 
 struct Options {
     bool printCa = false;  // the `ca` subcommand
@@ -35,7 +22,7 @@ struct Options {
     std::int64_t keep = 1000;
     std::uint64_t maxImageBytes = 10 * 1024 * 1024;
     ChaosSettings chaos;
-    TestHarness test;
+    Lifetime lifetime;
 };
 
 // Parses the command line. Returns nothing when the program should end

@@ -69,11 +69,11 @@ bool Statement::Step() {
 }
 
 void Statement::Run() {
+    const Use use(*this);
     Step();
-    Reset();
 }
 
-void Statement::Reset() {
+void Statement::Reset() noexcept {
     sqlite3_reset(statement_.get());
     sqlite3_clear_bindings(statement_.get());
 }

@@ -49,9 +49,23 @@ public:
 
     // Moves to the next row: false once there is none.
     bool Step();
-    // Steps once and makes the statement ready to run again.
+    // Steps once and makes the statement ready to run again, also when the
+    // step fails: a statement left mid-run refuses every later use.
     void Run();
-    void Reset();
+    void Reset() noexcept;
+
+    // Resets the statement and clears its bindings when it ends, whatever
+    // path leaves the scope: a cached statement starts every use afresh.
+    class Use {
+    public:
+        explicit Use(Statement& statement) noexcept : statement_(statement) {}
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+        ~Use() { statement_.Reset(); }
+
+    private:
+        Statement& statement_;
+    };
 
     bool IsNull(int column) const;
     std::int64_t Integer(int column) const;

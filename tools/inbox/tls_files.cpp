@@ -22,6 +22,9 @@ namespace fs = std::filesystem;
 constexpr long kCaDays = 3650;
 constexpr long kServerDays = 397;
 constexpr long kSecondsPerDay = 86400;
+constexpr const char* kLoopbackNames =
+    "critical,permitted;DNS:localhost,permitted;IP:127.0.0.0/255.0.0.0,"
+    "permitted;IP:::1/ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff";
 
 struct FreeKey {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -115,6 +118,7 @@ Cert NewCert(EVP_PKEY* key, const char* commonName, long days, X509* issuer, EVP
     } else {
         AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:TRUE,pathlen:0");
         AddExtension(cert.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign");
+        AddExtension(cert.get(), signer, NID_name_constraints, kLoopbackNames);
     }
     Require(X509_sign(cert.get(), issuerKey ? issuerKey : key, EVP_sha256()) > 0, "signing failed");
     return cert;
@@ -160,7 +164,15 @@ TlsFiles EnsureTlsFiles(const fs::path& folder) {
 
     Cert ca = ReadCert(files.caCert);
     Key caKey = ReadKey(caKeyPath);
-    if (!Current(ca.get()) || !caKey || X509_check_private_key(ca.get(), caKey.get()) != 1) {
+    const bool unconstrained = ca && X509_get_ext_by_NID(ca.get(), NID_name_constraints, -1) < 0;
+    if (unconstrained) {
+        std::fprintf(stderr,
+                     "pushnote-inbox: replacing the development CA by one limited to localhost, "
+                     "127.0.0.0/8 and ::1: trust %s again and remove the old one\n",
+                     files.caCert.c_str());
+    }
+    if (unconstrained || !Current(ca.get()) || !caKey ||
+        X509_check_private_key(ca.get(), caKey.get()) != 1) {
         caKey = NewKey();
         ca = NewCert(caKey.get(), "pushnote-inbox development CA", kCaDays, nullptr, nullptr);
         WriteKey(caKeyPath, caKey.get());

@@ -14,6 +14,9 @@ struct TlsFiles {
 
 // Makes the files in folder unless they are there and valid for another day:
 // a new CA only when there is no usable one, so clients keep trusting it.
+// The CA may vouch for localhost, 127.0.0.0/8 and ::1 alone (critical name
+// constraints), so a client that imports it trusts it for nothing else; a CA
+// made before it had them is replaced, with a one-line notice on stderr.
 TlsFiles EnsureTlsFiles(const std::filesystem::path& folder);
 
 }  // namespace pushnote::inbox

@@ -8,6 +8,7 @@
 #include "command_failure.h"
 #include "delivery.h"
 #include "fetch/http_read_file.h"
+#include "note_file.h"
 #include "outbox.h"
 #include "pushnote_result_texts.h"
 #include "standard_streams.h"
@@ -85,6 +86,9 @@ void RunSend(const SendRequest& request) {
 
     std::optional<Outbox> outbox;
     if (request.useOutbox) {
+        // Checked before anything is sent: the copy for the outbox must not
+        // block on a FIFO or read a device without end.
+        if (note.imagePath) RequireImageFile(*note.imagePath);
         outbox.emplace(OpenOutbox(request.outboxDir));
         if (!outbox->Waiting().empty()) return SendBehindWaitingNotes(*outbox, note, deliverer);
     }

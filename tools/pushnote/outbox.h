@@ -14,6 +14,8 @@ namespace pushnote::command {
 // A spool folder of notes waiting for delivery, one file per note named by
 // when it was queued, so that names sort oldest first. A note's image is
 // copied beside it. Notes refused for good move to failed/ with the reason.
+// The folder is its owner's alone, and every name it gains or loses is
+// synced to disk before the command goes on.
 class Outbox {
 public:
     explicit Outbox(std::filesystem::path directory);
@@ -43,7 +45,14 @@ public:
 
     // Delivers the waiting notes oldest first, each claimed so that no other
     // flush sends it too. Stops at the first note that fails for now, and at
-    // a refused token, leaving that note and the later ones waiting.
+    // a refused token, leaving that note and the later ones waiting. First
+    // removes temporary files that crashed writes left over a minute ago.
+    //
+    // Two flushes at once each send every note once, and each in the order
+    // the notes were queued, but not in that order between them: while one
+    // flush delivers (or fails) a note, the other goes on with the next, so a
+    // later note may arrive before an earlier one, or while an earlier one
+    // still waits after a failure for now.
     FlushReport Flush(Deliverer& deliverer);
 
     struct Entry {

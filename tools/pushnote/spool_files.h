@@ -10,10 +10,19 @@ namespace pushnote::command {
 
 // Writes bytes to directory/name so that the name never shows a partial
 // file, even after a crash or power loss: the bytes go to a hidden temporary
-// name first, are synced to disk, and only then renamed; the rename is synced
-// too. Throws std::runtime_error on failure.
+// name of this write's own first (see TemporaryNameFor), are synced to disk,
+// and only then renamed; the rename is synced too. Throws std::runtime_error
+// on failure.
 void WriteFileDurably(const std::filesystem::path& directory, const std::string& name,
                       std::string_view bytes);
+
+// Creates the folder, and those above it, when missing: the folder itself
+// for its owner alone. Throws std::runtime_error on failure.
+void CreatePrivateFolder(const std::filesystem::path& folder);
+
+// Makes the names removed from or moved into the folder so far survive a
+// crash. Throws std::runtime_error on failure.
+void SyncFolder(const std::filesystem::path& folder);
 
 // A spooled file held for one process: while it is held, no other process
 // can claim it, and the claim ends with the process however that ends.
@@ -32,7 +41,8 @@ public:
     const std::string& bytes() const noexcept { return bytes_; }
 
     // Both keep the claim until this object ends, so no other process can
-    // take the file in between. Throw std::runtime_error on failure.
+    // take the file in between, and sync the folders whose names changed.
+    // Throw std::runtime_error on failure.
     void Remove();
     void MoveTo(const std::filesystem::path& target);
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "spool_files.h"
+#include "spool_temporary.h"
 
 namespace pushnote::command {
 namespace {
@@ -63,18 +64,38 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 }  // namespace
 
 void WriteFileDurably(const fs::path& directory, const std::string& name, std::string_view bytes) {
-    const fs::path temporary = directory / (".tmp-" + name);
+    const fs::path temporary = directory / TemporaryNameFor(name);
     const fs::path target = directory / name;
     {
         // Notes may be private: only the owner reads them.
         Descriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (file.get() < 0) Fail("cannot create", temporary);
-        WriteAll(file.get(), bytes, temporary);
-        if (fsync(file.get()) != 0) Fail("cannot sync", temporary);
+        try {
+            WriteAll(file.get(), bytes, temporary);
+            if (fsync(file.get()) != 0) Fail("cannot sync", temporary);
+        } catch (const std::runtime_error&) {
+            unlink(temporary.c_str());
+            throw;
+        }
     }
-    if (rename(temporary.c_str(), target.c_str()) != 0) Fail("cannot rename", temporary);
-    Descriptor folder(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0 || fsync(folder.get()) != 0) Fail("cannot sync", directory);
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        errno = error;
+        Fail("cannot rename", temporary);
+    }
+    SyncFolder(directory);
+}
+
+void CreatePrivateFolder(const fs::path& folder) {
+    if (fs::is_directory(folder)) return;
+    fs::create_directories(folder.parent_path());
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) Fail("cannot create", folder);
+}
+
+void SyncFolder(const fs::path& folder) {
+    Descriptor descriptor(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (descriptor.get() < 0 || fsync(descriptor.get()) != 0) Fail("cannot sync", folder);
 }
 
 std::optional<ClaimedFile> ClaimedFile::TryClaim(const fs::path& path) {
@@ -108,10 +129,13 @@ ClaimedFile::~ClaimedFile() {
 
 void ClaimedFile::Remove() {
     if (unlink(path_.c_str()) != 0) Fail("cannot remove", path_);
+    SyncFolder(path_.parent_path());
 }
 
 void ClaimedFile::MoveTo(const fs::path& target) {
     if (rename(path_.c_str(), target.c_str()) != 0) Fail("cannot move", path_);
+    SyncFolder(target.parent_path());
+    SyncFolder(path_.parent_path());
 }
 
 std::optional<fs::path> DefaultStateDirectory() {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "spool_files.h"
+#include "spool_temporary.h"
 
 namespace pushnote::command {
 namespace {
@@ -45,7 +46,7 @@ std::string ReadAll(HANDLE file, const fs::path& path) {
 }  // namespace
 
 void WriteFileDurably(const fs::path& directory, const std::string& name, std::string_view bytes) {
-    const fs::path temporary = directory / (".tmp-" + name);
+    const fs::path temporary = directory / TemporaryNameFor(name);
     const fs::path target = directory / name;
     {
         FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -100,6 +101,15 @@ void ClaimedFile::MoveTo(const fs::path& target) {
         Fail("cannot move", path_);
     }
 }
+
+// The folder takes the access list of the one above it; the default outbox
+// lies in the user's profile, which only its user can read.
+void CreatePrivateFolder(const fs::path& folder) {
+    fs::create_directories(folder);
+}
+
+// NTFS journals its names, and every rename here asks MOVEFILE_WRITE_THROUGH.
+void SyncFolder(const fs::path&) {}
 
 std::optional<fs::path> DefaultStateDirectory() {
     if (const char* local = std::getenv("LOCALAPPDATA"); local && *local) return fs::path(local);

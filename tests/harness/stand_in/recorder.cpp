@@ -101,10 +101,11 @@ void Recorder::Record(const httplib::Request& request, const std::string& body) 
 
 void Recorder::WriteFields(const std::string& stem, const httplib::Request& request,
                            const std::string& body) const {
-    const MultipartBody multipart = ParseMultipart(request.get_header_value("Content-Type"), body);
+    const request_reading::MultipartBody multipart =
+        request_reading::ParseMultipart(request.get_header_value("Content-Type"), body);
     std::string lines;
     std::map<std::string, int> seen;
-    for (const Part& part : multipart.parts) {
+    for (const request_reading::Part& part : multipart.parts) {
         lines += "name=" + part.name + " filename=" + part.filename +
                  " content_type=" + part.contentType +
                  " size=" + std::to_string(part.content.size()) + "\n";

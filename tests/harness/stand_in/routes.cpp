@@ -226,7 +226,7 @@ void InstallRoutes(httplib::Server& server, Recorder& recorder) {
         return [&recorder, answer](const Request& request, Response& response,
                                    const ContentReader& reader) {
             if (ServeFaultBeforeBody(request)) return;
-            const std::optional<std::string> body = ReadBody(request, reader);
+            const std::optional<std::string> body = request_reading::ReadBody(request, reader);
             if (!body) return;  // the client left mid-body: nothing was received
             recorder.Record(request, *body);
             answer(request, response);

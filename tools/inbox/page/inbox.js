@@ -94,29 +94,77 @@ function newestShown() {
   return first ? Number(first.dataset.id) : 0;
 }
 
-// The first load puts the whole list in at once; later ones (after the event
-// stream was down) add the notes that came meanwhile.
-async function loadNotes() {
-  const newest = newestShown();
-  const query = newest ? `limit=1000&after=${newest}` : 'limit=1000';
-  const { notes } = await (await fetch(`/api/notes?${query}`)).json();
-  if (shown.size === 0) {
-    const fragment = document.createDocumentFragment();
-    for (const note of notes) {
-      const item = noteItem(note);
-      item.hidden = !matches(item);
-      shown.set(note.id, item);
-      fragment.append(item);
-    }
-    listElement.append(fragment);
-    updateCount();
-  } else {
-    for (const note of notes) addNote(note, false);
+function oldestShown() {
+  const last = listElement.lastElementChild;
+  return last ? Number(last.dataset.id) : 0;
+}
+
+const PAGE = 1000;
+
+async function fetchNotes(query) {
+  return (await (await fetch(`/api/notes?${new URLSearchParams(query)}`)).json()).notes;
+}
+
+// Every note with an id above `after`, newest first, a page at a time.
+async function notesAfter(after) {
+  const notes = [];
+  for (;;) {
+    const query = { limit: PAGE };
+    if (after > 0) query.after = after;
+    if (notes.length) query.before = notes[notes.length - 1].id;
+    const page = await fetchNotes(query);
+    notes.push(...page);
+    if (page.length < PAGE) return notes;
   }
+}
+
+function markLoaded() {
   if (!document.body.dataset.loaded) {
     performance.mark('notes-shown');
     document.body.dataset.loaded = 'true';
   }
+}
+
+// The first load puts the newest page in at once.
+async function loadNotes() {
+  const notes = await fetchNotes({ limit: PAGE });
+  const fragment = document.createDocumentFragment();
+  for (const note of notes) {
+    if (shown.has(note.id)) continue;
+    const item = noteItem(note);
+    item.hidden = !matches(item);
+    shown.set(note.id, item);
+    fragment.append(item);
+  }
+  listElement.append(fragment);
+  updateCount();
+  markLoaded();
+}
+
+// The notes that came between the first load and the stream's start.
+async function addNewer() {
+  for (const note of await notesAfter(newestShown())) addNote(note, false);
+}
+
+// After the stream was down, or fell too far behind to be told each change:
+// every note since the oldest shown, however many pages, and none of those
+// deleted meanwhile. A note newer than the newest shown when this started
+// may have come by the stream since, and stays.
+async function catchUp() {
+  if (shown.size === 0) return loadNotes();
+  const newestBefore = newestShown();
+  const oldest = oldestShown();
+  const notes = await notesAfter(oldest - 1);
+  const current = new Set(notes.map((note) => note.id));
+  for (const [id, item] of shown) {
+    if (id <= newestBefore && !current.has(id)) {
+      item.remove();
+      shown.delete(id);
+    }
+  }
+  for (const note of notes) addNote(note, false);
+  updateCount();
+  document.body.dataset.caughtUp = String(Number(document.body.dataset.caughtUp || 0) + 1);
 }
 
 function showChaos(settings) {
@@ -128,12 +176,14 @@ function showChaos(settings) {
 
 function listen(firstLoad) {
   const events = new EventSource('/api/events');
+  let opened = false;
   events.addEventListener('open', () => {
     connectionElement.textContent = 'live';
     connectionElement.classList.add('live');
     document.body.dataset.live = 'true';
     // Whatever arrived before the stream was open, or while it was down.
-    firstLoad.then(loadNotes);
+    firstLoad.then(opened ? catchUp : addNewer);
+    opened = true;
     fetch('/api/chaos').then((response) => response.json()).then(showChaos);
   });
   events.addEventListener('error', () => {
@@ -144,7 +194,7 @@ function listen(firstLoad) {
   events.addEventListener('note', (event) => addNote(JSON.parse(event.data), true));
   events.addEventListener('clear', clearNotes);
   events.addEventListener('chaos', (event) => showChaos(JSON.parse(event.data)));
-  events.addEventListener('reload', loadNotes);
+  events.addEventListener('reload', () => firstLoad.then(catchUp));
 }
 
 searchElement.addEventListener('input', () => {

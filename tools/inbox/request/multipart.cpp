@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace pushnote::stand_in {
+namespace pushnote::request_reading {
 namespace {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -99,4 +99,4 @@ MultipartBody ParseMultipart(std::string_view contentType, std::string_view body
     }
 }
 
-}  // namespace pushnote::stand_in
+}  // namespace pushnote::request_reading

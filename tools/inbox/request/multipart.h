@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pushnote::stand_in {
+namespace pushnote::request_reading {
 
 struct Part {
     std::string name;
@@ -21,4 +21,4 @@ struct MultipartBody {
 // Splits a multipart/form-data body by the boundary of its Content-Type value.
 MultipartBody ParseMultipart(std::string_view contentType, std::string_view body);
 
-}  // namespace pushnote::stand_in
+}  // namespace pushnote::request_reading

@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""pushnote-inbox under hostile clients, over real TLS on loopback: bodies
+refused from their head, over-long chunked bodies stopped, slow heads and
+many event streams that leave a note its answer, and slow heads dropped.
+    inbox_hostile_test.py INBOX PORT WORK_DIR
+"""
+import os
+import select
+import shutil
+import socket
+import ssl
+import subprocess
+import sys
+import time
+
+inbox, port, work = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+data = os.path.join(work, "data")
+failures = []
+TOKEN = "hostile-token"
+
+
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    failures.append(message)
+
+
+def connect():
+    context = ssl.create_default_context(cafile=os.path.join(data, "tls", "ca.pem"))
+    raw = socket.create_connection(("127.0.0.1", port), timeout=10)
+    return context.wrap_socket(raw, server_hostname="localhost")
+
+
+def head(lines):
+    return ("\r\n".join(lines) + "\r\n\r\n").encode()
+
+
+def notify_head(token, *extra):
+    return head(["POST /api/notify HTTP/1.1", "Host: localhost",
+                 "Authorization: Bearer " + token,
+                 "Content-Type: application/x-www-form-urlencoded", *extra])
+
+
+def read_answer(tls, got=b""):
+    """The status and the bytes of an answer: its head, and its body when it has a length."""
+    while b"\r\n\r\n" not in got and len(got) < 65536:
+        piece = tls.recv(4096)
+        if not piece:
+            break
+        got += piece
+    head_end = got.find(b"\r\n\r\n") + 4
+    for line in got[:head_end].split(b"\r\n"):
+        if line.lower().startswith(b"content-length: "):
+            while len(got) < head_end + int(line.split(b" ")[1]):
+                piece = tls.recv(4096)
+                if not piece:
+                    break
+                got += piece
+    status = int(got.split(b" ", 2)[1]) if got.startswith(b"HTTP/1.1 ") else 0
+    return status, got
+
+
+def answer_started(tls):
+    """The first bytes of an answer when some came; empty while there is none.
+    (A readable socket may only hold the server's TLS session tickets.)"""
+    if not select.select([tls], [], [], 0)[0]:
+        return b""
+    tls.setblocking(False)
+    try:
+        return tls.recv(4096) or b"end"
+    except ssl.SSLWantReadError:
+        return b""
+    finally:
+        tls.setblocking(True)
+
+
+def expect_status(name, status, answer, wanted, text=b""):
+    if status != wanted or text not in answer:
+        fail(f"{name}: status {status}, expected {wanted} with {text!r}: {answer[:200]!r}")
+
+
+def send_note(message):
+    """Sends a note on a connection of its own; its status and seconds taken."""
+    started = time.monotonic()
+    with connect() as tls:
+        body = ("message=" + message).encode()
+        tls.sendall(notify_head(TOKEN, f"Content-Length: {len(body)}") + body)
+        status, _ = read_answer(tls)
+    return status, time.monotonic() - started
+
+
+log = open(os.path.join(work, "inbox.log"), "w")
+server = subprocess.Popen([inbox, "--port", str(port), "--data", data, "--token", TOKEN,
+                           "--max-image", "20000", "--max-seconds", "150"],
+                          stdout=log, stderr=subprocess.STDOUT)
+try:
+    for _ in range(100):
+        if "inbox at" in open(os.path.join(work, "inbox.log")).read():
+            break
+        time.sleep(0.1)
+
+    # Refused from the head alone: no byte of the body is sent before the answer.
+    for name, token, extra, wanted, text in [
+            ("chunked, wrong token", "wrong", ["Transfer-Encoding: chunked"], 401,
+             b"Invalid access token"),
+            ("declared over the limit", TOKEN, ["Content-Length: 1000000000"], 413,
+             b"larger than the limit"),
+            ("declared past 64 bits", TOKEN, ["Content-Length: 99999999999999999999999"], 413,
+             b"larger than the limit")]:
+        with connect() as tls:
+            tls.settimeout(3)
+            tls.sendall(notify_head(token, *extra))
+            status, answer = read_answer(tls)
+            expect_status(name, status, answer, wanted, text)
+
+    # An endless chunked body with the right token: stopped soon past the limit.
+    with connect() as tls:
+        tls.sendall(notify_head(TOKEN, "Transfer-Encoding: chunked"))
+        chunk = b"%x\r\n%s\r\n" % (65536, b"m" * 65536)
+        sent, started = 0, b""
+        while sent < (256 << 20) and not started:
+            try:
+                tls.sendall(chunk)
+            except OSError:
+                break
+            sent += 65536
+            started = answer_started(tls)
+        tls.settimeout(5)
+        status, answer = read_answer(tls, started)
+        expect_status("endless chunked body", status, answer, 413, b"larger than the limit")
+        if sent > (8 << 20):
+            fail(f"the inbox read {sent} bytes of a body over its limit before answering")
+
+    # 64 half-sent heads and 40 event streams, then a note.
+    slow = []
+    for _ in range(64):
+        tls = connect()
+        tls.sendall(b"POST /api/notify HTTP/1.1\r\nHost: localhost\r\n")
+        slow.append(tls)
+    streams, refused = [], 0
+    for _ in range(40):
+        tls = connect()
+        tls.sendall(head(["GET /api/events HTTP/1.1", "Host: localhost"]))
+        status, answer = read_answer(tls)
+        if status == 200:
+            streams.append(tls)
+        elif status == 503 and b"Retry-After: " in answer:
+            refused += 1
+            tls.close()
+        else:
+            fail(f"event stream answered {status}: {answer[:200]!r}")
+    if not streams or refused == 0:
+        fail(f"{len(streams)} streams open and {refused} refused: expected a cap")
+    status, seconds = send_note("under+load")
+    print(f"note under 64 half-sent heads and {len(streams)} open streams: {status} "
+          f"in {seconds * 1000:.0f} ms")
+    if status != 200 or seconds >= 1:
+        fail(f"note under load: status {status} after {seconds:.2f} s")
+
+    # A closed stream gives its place back at once.
+    for tls in streams:
+        tls.close()
+    time.sleep(0.5)
+    with connect() as tls:
+        tls.sendall(head(["GET /api/events HTTP/1.1", "Host: localhost"]))
+        status, answer = read_answer(tls)
+        expect_status("stream after the others closed", status, answer, 200)
+
+    # The slow heads lose their connections once the head's time is up.
+    time.sleep(10)
+    dropped = 0
+    for tls in slow:
+        tls.settimeout(3)
+        try:
+            tls.recv(4096)  # an answer or the end: either way it waits no more
+            dropped += 1
+        except socket.timeout:
+            pass
+        except OSError:
+            dropped += 1
+        tls.close()
+    if dropped != len(slow):
+        fail(f"{len(slow) - dropped} slow heads still open after the head's time")
+finally:
+    server.terminate()
+    server.wait()
+
+if failures:
+    print(f"{len(failures)} check(s) failed", file=sys.stderr)
+    sys.exit(1)
+print("all hostile-client checks passed")

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace pushnote::inbox {
+
+// What one client may take of the inbox. A client that is slower than these
+// loses its connection; one that sends more loses its request.
+struct ConnectionLimits {
+    // From the connection (or the end of the last answer's wait) to the end
+    // of the request's head, the TLS handshake included.
+    std::chrono::seconds head{10};
+    std::size_t headBytes = 64 * 1024;
+    // The body must bring this many more bytes within each period.
+    std::chrono::seconds bodyPeriod{10};
+    std::size_t bodyBytesPerPeriod = 64 * 1024;
+    // An answer's bytes must leave within this.
+    std::chrono::seconds writeStall{10};
+    // How long an idle keep-alive connection waits for its next request.
+    std::chrono::seconds idle{5};
+    // Connections served at once: each has a thread of its own.
+    std::size_t connections = 256;
+};
+
+}  // namespace pushnote::inbox

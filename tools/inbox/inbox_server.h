@@ -1,0 +1,44 @@
+#pragma once
+
+#include <openssl/ssl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <httplib.h>
+
+#include "connection_limits.h"
+
+namespace pushnote::inbox {
+
+// httplib's routes and request handling behind the inbox's own connections:
+// a thread for each (up to a limit), deadlines for the TLS handshake, the
+// head, the body's progress and idle keep-alive, so that slow or silent
+// clients hold nothing for long and never keep a note from its answer.
+class InboxServer : public httplib::Server {
+public:
+    // Plain HTTP when cert is empty.
+    InboxServer(const std::string& cert, const std::string& key, ConnectionLimits limits);
+    ~InboxServer() override;
+
+    // Throws std::runtime_error when the address cannot be bound.
+    void Bind(const std::string& host, std::uint16_t port);
+    // Accepts connections until the process ends.
+    [[noreturn]] void Serve();
+
+private:
+    struct FreeContext {
+        void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+    };
+
+    void ServeConnection(int socket);
+
+    ConnectionLimits limits_;
+    std::unique_ptr<SSL_CTX, FreeContext> tls_;
+    int listener_ = -1;
+    std::atomic<std::size_t> open_{0};
+};
+
+}  // namespace pushnote::inbox
