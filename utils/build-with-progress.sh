@@ -21,7 +21,7 @@ width=$(tput cols 2>/dev/null || echo 100)
 "$@" 2>&1 | tee "$log" | {
     shown=false
     while IFS= read -r line; do
-        if [[ $line == *warning:* || $line == *error:* || $line == *Error\ * ]]; then
+        if [[ $line == *": warning: "* || $line == *": error: "* || $line == *make*Error\ * ]]; then
             $shown && printf '\r\033[K'
             printf '%s\n' "$line"
             shown=false
@@ -38,7 +38,7 @@ width=$(tput cols 2>/dev/null || echo 100)
 }
 status=${PIPESTATUS[0]}
 
-warnings=$(grep -c 'warning:' "$log")
+warnings=$(grep -c ': warning: ' "$log")
 if [[ $status -ne 0 ]]; then
     tail -30 "$log" >&2
     echo "build failed: $* (whole output in $log)" >&2
