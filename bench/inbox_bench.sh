@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 text_notes=${1:-5000} image_notes=${2:-1000}
 build=build/linux
-tests/browser/prepare.sh
+tests/browser/check_installed.sh
 cmake --build --preset linux --target pushnote-inbox inbox_bench >/dev/null
 # Next to the ports the linux preset's tests use.
 port=$(($(sed -n 's/^PUSHNOTE_SERVICE_PORT:STRING=//p' "$build/CMakeCache.txt") + 6))

@@ -22,13 +22,16 @@ grep -q "needs the notify service's host name" "$root/no-host.log" || {
 echo "release guard: a Release configure without PUSHNOTE_SERVICE_HOST stops, as it should"
 
 for target in linux i686; do
-    options=(-DCMAKE_BUILD_TYPE=Release -DPUSHNOTE_SERVICE_HOST=$host)
-    [ "$target" = i686 ] && options+=(-DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake)
+    options=(-DCMAKE_BUILD_TYPE=Release "-DPUSHNOTE_SERVICE_HOST=$host")
+    # CMake reads a toolchain file at the first configure only, and warns when
+    # it is given again.
+    if [[ $target == i686 && ! -f $root/$target/CMakeCache.txt ]]; then
+        options+=(-DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake)
+    fi
     cmake -S . -B "$root/$target" "${options[@]}" >/dev/null
-    cmake --build "$root/$target" --parallel 2 >"$root/$target.log" 2>&1 || {
-        tail -40 "$root/$target.log" >&2
+    echo "default $target Release build (a few minutes the first time):"
+    utils/build-with-progress.sh "$root/$target.log" cmake --build "$root/$target" --parallel 2 || {
         echo "FAIL: the default $target Release build" >&2
         exit 1
     }
-    echo "default $target Release build: built ($(grep -c 'warning:' "$root/$target.log" || true) compiler warnings shown)"
 done

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# The inbox page in headless Chromium: installs Chromium and puppeteer-core
-# when missing, starts an inbox with a text note and an image note, and runs
-# inbox_page_test.mjs, which also stops and restarts that inbox; its screenshot
-# lands in WORK_DIR/inbox-page.png.
+# The inbox page in headless Chromium: starts an inbox with a text note and an
+# image note, and runs inbox_page_test.mjs, which also stops and restarts that
+# inbox; its screenshot lands in WORK_DIR/inbox-page.png. Fails at once when
+# Chromium or puppeteer-core is missing.
 #   run_inbox_page_test.sh INBOX PORT WORK_DIR
 set -euo pipefail
 inbox=$1 port=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
-"$here/prepare.sh"
+"$here/check_installed.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
