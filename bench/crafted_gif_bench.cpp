@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         for (int run = 0; run < 3; ++run) {
             pushnote::WorkingPath destination;
             const auto start = std::chrono::steady_clock::now();
-            converted = pushnote::ConvertImageToJpeg(path.string().c_str(), destination);
+            converted = pushnote::ConvertImageToJpeg(path.c_str(), destination);
             best = std::min(best, std::chrono::duration<double, std::milli>(
                                       std::chrono::steady_clock::now() - start)
                                       .count());

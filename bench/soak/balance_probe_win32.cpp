@@ -288,7 +288,7 @@ int LibraryCall(int kind, pushnote::http::Client& client, const std::string& gif
         case 3:
             return pushnote::HttpReadFile(url.c_str(), text, sizeof text, client);
         case 4:
-            return pushnote::ConvertImageToJpeg(gif.c_str(), jpeg) ? 0 : 1;
+            return pushnote::ConvertImageToJpeg(std::filesystem::path(gif).c_str(), jpeg) ? 0 : 1;
         default:
             return pushnote::PushNoteWithImage("probe", png.c_str(), pushnote::config::kService,
                                                client);

@@ -9,6 +9,7 @@
 
 #include "command_failure.h"
 #include "image/file_services.h"
+#include "image/working_path.h"
 
 namespace pushnote::command {
 namespace {
@@ -47,7 +48,10 @@ std::string ReadWholeFile(const fs::path& path) {
 namespace {
 
 files::ReadOnlyFile OpenImageFile(const std::string& path) {
-    files::ReadOnlyFile file = files::ReadOnlyFile::Open(path.c_str());
+    // The path as the library's ANSI call would open it.
+    WorkingPath native;
+    files::ReadOnlyFile file;
+    if (native.Assign(path.c_str())) file = files::ReadOnlyFile::Open(native.text);
     if (!file) {
         throw CommandFailure("the image " + path + " is no regular file that can be read",
                              kBadInput);
