@@ -31,6 +31,7 @@
 #include "base/access_token.h"
 #include "exports/service_config.h"
 #include "fetch/http_read_file.h"
+#include "http/forwarding_client.h"
 #include "http/http_client.h"
 #include "image/convert_image_to_jpeg.h"
 #include "notify/push_note.h"
@@ -52,41 +53,28 @@ const std::string kTinyGif(
 
 // Passes every operation on to the platform's client, counting the handles
 // it hands out and those closed.
-class CountingClient final : public pushnote::http::Client {
+class CountingClient final : public pushnote::http::ForwardingClient {
 public:
+    CountingClient() noexcept : ForwardingClient(pushnote::http::PlatformClient()) {}
+
     long opened = 0;
     long closed = 0;
 
     Handle OpenSession(const char* agent, pushnote::http::ProxyMode proxy) noexcept override {
-        return Count(real_.OpenSession(agent, proxy));
+        return Count(ForwardingClient::OpenSession(agent, proxy));
     }
     Handle Connect(Handle session, const char* host, std::uint16_t port) noexcept override {
-        return Count(real_.Connect(session, host, port));
+        return Count(ForwardingClient::Connect(session, host, port));
     }
     Handle OpenRequest(Handle connection, const char* verb, const char* path) noexcept override {
-        return Count(real_.OpenRequest(connection, verb, path));
-    }
-    bool SendRequest(Handle request, const char* headers, std::uint32_t headersLength,
-                     const void* body, std::uint32_t bodyLength) noexcept override {
-        return real_.SendRequest(request, headers, headersLength, body, bodyLength);
-    }
-    bool QueryStatusCode(Handle request, std::uint32_t& status) noexcept override {
-        return real_.QueryStatusCode(request, status);
-    }
-    bool QueryHeader(Handle request, const char* name, char* value,
-                     std::uint32_t& length) noexcept override {
-        return real_.QueryHeader(request, name, value, length);
-    }
-    bool ReadBody(Handle handle, void* buffer, std::uint32_t capacity,
-                  std::uint32_t& count) noexcept override {
-        return real_.ReadBody(handle, buffer, capacity, count);
+        return Count(ForwardingClient::OpenRequest(connection, verb, path));
     }
     Handle OpenUrl(Handle session, const char* url) noexcept override {
-        return Count(real_.OpenUrl(session, url));
+        return Count(ForwardingClient::OpenUrl(session, url));
     }
     void Close(Handle handle) noexcept override {
         ++closed;
-        real_.Close(handle);
+        ForwardingClient::Close(handle);
     }
 
 private:
@@ -94,7 +82,6 @@ private:
         if (handle) ++opened;
         return handle;
     }
-    pushnote::http::Client& real_ = pushnote::http::PlatformClient();
 };
 
 // Stands in the class table for the WIC factory: hands out the real one,
