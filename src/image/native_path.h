@@ -3,16 +3,11 @@
 #include <cstddef>
 #include <string_view>
 
+#include "image/path_char.h"
+
 namespace pushnote {
 
-// A file path as the platform's file calls take it. Windows: UTF-16 for the
-// wide calls, which reach every name whatever the ANSI code page. POSIX: the
-// bytes of the name.
-#if defined(_WIN32)
-using PathChar = wchar_t;
-#else
-using PathChar = char;
-#endif
+// A file path as the platform's file calls take it.
 using PathView = std::basic_string_view<PathChar>;
 
 }  // namespace pushnote
