@@ -15,10 +15,15 @@ packages=(
     clang libclang-rt-14-dev
     valgrind libc-bin locales iproute2
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine wine64 wine32:i386
+    wine wine64
     imagemagick
     python3 python3-pil mono-mcs
 )
+# 32-bit Wine only helps where the machine runs 32-bit code, and its i386
+# libraries must match the amd64 ones version for version: when the mirror's
+# i386 lists lag behind, it is left out with a notice and the Windows tests
+# run on the 64-bit build, as on a machine that cannot run 32-bit code.
+optional_packages=(wine32:i386)
 # Where another Node.js is installed, Debian's npm conflicts with it: Debian's
 # pair only where one of the two is missing.
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
@@ -26,14 +31,20 @@ if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
 fi
 
 # One dpkg-query for all: packages it does not know print nothing.
-installed=$(dpkg-query -W -f='${Package}:${Architecture} ${Status}\n' "${packages[@]}" 2>/dev/null |
-    awk '/ install ok installed$/ { print $1 }') || true
 native=$(dpkg --print-architecture)
-missing=()
-for package in "${packages[@]}"; do
-    [[ $package == *:* ]] || package=$package:$native
-    grep -qxF -e "$package" -e "${package%:*}:all" <<<"$installed" || missing+=("${package%:"$native"}")
-done
+installed=$(dpkg-query -W -f='${Package}:${Architecture} ${Status}\n' \
+    "${packages[@]}" "${optional_packages[@]}" 2>/dev/null |
+    awk '/ install ok installed$/ { print $1 }') || true
+# not_installed PACKAGE...: those of them that dpkg does not have.
+not_installed() {
+    local package
+    for package; do
+        [[ $package == *:* ]] || package=$package:$native
+        grep -qxF -e "$package" -e "${package%:*}:all" <<<"$installed" || echo "${package%:"$native"}"
+    done
+}
+mapfile -t missing < <(not_installed "${packages[@]}")
+mapfile -t missing_optional < <(not_installed "${optional_packages[@]}")
 
 mkdir -p build
 log=$PWD/build/install-dependencies.log
@@ -44,6 +55,11 @@ if [[ ${#missing[@]} -ne 0 && $(id -u) -ne 0 ]]; then
         echo "Run utils/install-dependencies.sh as root (there is no sudo here)." >&2
         exit 1
     }
+    as_root=(sudo)
+fi
+if [[ ${#missing_optional[@]} -ne 0 && $(id -u) -ne 0 ]] && ! command -v sudo >/dev/null; then
+    missing_optional=()
+elif [[ ${#missing_optional[@]} -ne 0 && $(id -u) -ne 0 ]]; then
     as_root=(sudo)
 fi
 # quietly WHAT COMMAND...: the command's output to the log, its tail if it
@@ -81,17 +97,29 @@ wait_for() {
     ! kill -0 "$1" 2>/dev/null
 }
 
-if [[ ${#missing[@]} -ne 0 ]]; then
-    echo "Installing ${#missing[@]} Debian packages (a few minutes on a fresh machine; apt's output goes to $log):"
-    echo "  ${missing[*]}"
+if [[ ${#missing[@]} -ne 0 || ${#missing_optional[@]} -ne 0 ]]; then
+    echo "Installing $((${#missing[@]} + ${#missing_optional[@]})) Debian packages (a few minutes on a fresh machine; apt's output goes to $log):"
+    echo "  ${missing[*]} ${missing_optional[*]}"
     # The 32-bit Wine comes from the i386 architecture.
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         quietly "adding the i386 architecture" "${as_root[@]}" dpkg --add-architecture i386
     fi
-    quietly "apt-get update" "${as_root[@]}" apt-get update
-    quietly "apt-get install" "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y "${missing[@]}"
+    # A mirror caught mid-sync fails one index now and then; apt then keeps
+    # the lists it has, and the install below says whether they were enough.
+    if ! (quietly "apt-get update" "${as_root[@]}" apt-get update) 2>/dev/null; then
+        echo "  apt-get update failed for some index (see $log); installing from the lists there are"
+    fi
+    if [[ ${#missing[@]} -ne 0 ]]; then
+        quietly "apt-get install" "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+            apt-get install -y "${missing[@]}"
+    fi
 fi
+for package in "${missing_optional[@]}"; do
+    if ! (quietly "apt-get install $package" "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y "$package") 2>/dev/null; then
+        echo "  $package could not be installed (see $log); the Windows tests will use the 64-bit build"
+    fi
+done
 
 # The browser tests' npm packages, from the lock file; the lock they were
 # installed from is kept beside them.
