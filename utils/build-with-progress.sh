@@ -20,10 +20,20 @@ width=$(tput cols 2>/dev/null || echo 100)
 
 "$@" 2>&1 | tee "$log" | {
     shown=false
+    # A warning inside a system header (GCC's -Wrestrict in std::string, say)
+    # names the project's line only in the "inlined from" notes before it.
+    project_line=
     while IFS= read -r line; do
-        if [[ $line == *": warning: "* || $line == *": error: "* || $line == *make*Error\ * ]]; then
+        if [[ $line =~ (inlined from|required from|In (member )?function).*\ at\ ([^ ]+:[0-9]+:[0-9]+) ]] &&
+            [[ ${BASH_REMATCH[3]} != /usr/* && -z $project_line ]]; then
+            project_line=${BASH_REMATCH[3]%:}
+        elif [[ $line == *": warning: "* || $line == *": error: "* || $line == *make*Error\ * ]]; then
             $shown && printf '\r\033[K'
             printf '%s\n' "$line"
+            if [[ $line == /usr/* && -n $project_line ]]; then
+                printf '  (in the project at %s)\n' "$project_line"
+            fi
+            project_line=
             shown=false
         elif [[ $line =~ ^\[\ *[0-9]+%\] ]]; then
             if $on_terminal; then
