@@ -23,9 +23,10 @@ work = tempfile.mkdtemp(prefix="inbox-hostile-bench-")
 data = os.path.join(work, "data")
 
 
-def connect():
+def connect(client="127.0.0.1"):
+    """From the loopback address client: each address has its own cap."""
     context = ssl.create_default_context(cafile=os.path.join(data, "tls", "ca.pem"))
-    raw = socket.create_connection(("127.0.0.1", port), timeout=30)
+    raw = socket.create_connection(("127.0.0.1", port), timeout=30, source_address=(client, 0))
     return context.wrap_socket(raw, server_hostname="localhost")
 
 
@@ -85,13 +86,13 @@ try:
           f"peak memory {peak_mib(server.pid):.1f} MiB")
 
     slow = []
-    for _ in range(64):
-        tls = connect()
+    for i in range(64):
+        tls = connect(f"127.0.0.{2 + i % 2}")
         tls.sendall(b"POST /api/notify HTTP/1.1\r\nHost: localhost\r\n")
         slow.append(tls)
     streams = []
-    for _ in range(40):
-        tls = connect()
+    for i in range(40):
+        tls = connect(f"127.0.0.{4 + i % 2}")
         tls.sendall(b"GET /api/events HTTP/1.1\r\nHost: localhost\r\n\r\n")
         streams.append((tls, status_of(tls)))
     open_streams = sum(1 for _, status in streams if status == 200)

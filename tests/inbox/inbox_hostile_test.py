@@ -26,9 +26,11 @@ def fail(message):
     failures.append(message)
 
 
-def connect():
+def connect(client="127.0.0.1"):
+    """A TLS connection from the loopback address client: each address has a
+    cap of its own on the connections it holds."""
     context = ssl.create_default_context(cafile=os.path.join(data, "tls", "ca.pem"))
-    raw = socket.create_connection(("127.0.0.1", port), timeout=10)
+    raw = socket.create_connection(("127.0.0.1", port), timeout=10, source_address=(client, 0))
     return context.wrap_socket(raw, server_hostname="localhost")
 
 
@@ -80,10 +82,10 @@ def expect_status(name, status, answer, wanted, text=b""):
         fail(f"{name}: status {status}, expected {wanted} with {text!r}: {answer[:200]!r}")
 
 
-def send_note(message):
+def send_note(message, client="127.0.0.1"):
     """Sends a note on a connection of its own; its status and seconds taken."""
     started = time.monotonic()
-    with connect() as tls:
+    with connect(client) as tls:
         body = ("message=" + message).encode()
         tls.sendall(notify_head(TOKEN, f"Content-Length: {len(body)}") + body)
         status, _ = read_answer(tls)
@@ -132,15 +134,16 @@ try:
         if sent > (8 << 20):
             fail(f"the inbox read {sent} bytes of a body over its limit before answering")
 
-    # 64 half-sent heads and 40 event streams, then a note.
+    # 64 half-sent heads and 40 event streams, then a note, each group from
+    # addresses of its own, within their caps.
     slow = []
-    for _ in range(64):
-        tls = connect()
+    for i in range(64):
+        tls = connect(f"127.0.0.{2 + i % 2}")
         tls.sendall(b"POST /api/notify HTTP/1.1\r\nHost: localhost\r\n")
         slow.append(tls)
     streams, refused = [], 0
-    for _ in range(40):
-        tls = connect()
+    for i in range(40):
+        tls = connect(f"127.0.0.{4 + i % 2}")
         tls.sendall(head(["GET /api/events HTTP/1.1", "Host: localhost"]))
         status, answer = read_answer(tls)
         if status == 200:
@@ -166,6 +169,32 @@ try:
         tls.sendall(head(["GET /api/events HTTP/1.1", "Host: localhost"]))
         status, answer = read_answer(tls)
         expect_status("stream after the others closed", status, answer, 200)
+
+    # One address holds no more than its 32 connections; another address is
+    # served at once all the same.
+    greedy = [socket.create_connection(("127.0.0.1", port), source_address=("127.0.0.6", 0))
+              for _ in range(33)]
+    greedy[-1].settimeout(3)
+    try:
+        closed = greedy[-1].recv(1) == b""
+    except ConnectionResetError:
+        closed = True
+    except socket.timeout:
+        closed = False
+    if not closed:
+        fail("the 33rd connection from one address was kept")
+    times = []
+    for _ in range(3):
+        status, seconds = send_note("another+address", "127.0.0.7")
+        times.append(seconds)
+        if status != 200:
+            fail(f"note from another address beside a capped one: status {status}")
+    print("notes from another address beside 32 held connections: " +
+          ", ".join(f"{t * 1000:.1f} ms" for t in times))
+    if min(times) >= 0.1:
+        fail(f"no note from another address answered within 100 ms: {times}")
+    for held in greedy:
+        held.close()
 
     # The slow heads lose their connections once the head's time is up.
     time.sleep(10)

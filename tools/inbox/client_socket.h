@@ -1,11 +1,9 @@
 #pragma once
 
-#include <httplib.h>
-
 namespace pushnote::inbox {
 
-// Leaves the request unanswered until the client leaves or a minute passes,
+// Leaves the calling thread's request unanswered until the client leaves or a minute passes,
 // then shuts the connection down, so that no answer at all is sent.
-void HoldWithoutAnswer(const httplib::Request& request);
+void HoldWithoutAnswer();
 
 }  // namespace pushnote::inbox

@@ -25,7 +25,11 @@ void Address(const sockaddr_storage& address, std::string& ip, int& port) {
     char text[INET6_ADDRSTRLEN] = "";
     if (address.ss_family == AF_INET6) {
         const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
-        inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
+            inet_ntop(AF_INET, &v6.sin6_addr.s6_addr[12], text, sizeof text);
+        } else {
+            inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        }
         port = ntohs(v6.sin6_port);
     } else {
         const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
@@ -224,6 +228,17 @@ void Connection::get_local_ip_and_port(std::string& ip, int& port) const {
     if (getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
         Address(address, ip, port);
     }
+}
+
+std::string PeerAddress(int socket) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    std::string ip;
+    int port = 0;
+    if (getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        Address(address, ip, port);
+    }
+    return ip;
 }
 
 Connection* CurrentConnection() noexcept {

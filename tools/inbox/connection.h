@@ -69,6 +69,10 @@ private:
     std::size_t consumed_ = 0;
 };
 
+// The address of a socket's peer, as text ("127.0.0.1", "::1"); an IPv4
+// client of an IPv6 socket appears as its IPv4 address.
+std::string PeerAddress(int socket);
+
 // The connection the calling thread serves, or nullptr outside of one.
 Connection* CurrentConnection() noexcept;
 

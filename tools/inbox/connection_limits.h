@@ -20,8 +20,12 @@ struct ConnectionLimits {
     std::chrono::seconds writeStall{10};
     // How long an idle keep-alive connection waits for its next request.
     std::chrono::seconds idle{5};
-    // Connections served at once: each has a thread of its own.
-    std::size_t connections = 256;
+    // Connections served at once: each has a thread of its own. Its stack
+    // stays the default: httplib's route patterns recurse once per character
+    // of an 8 KiB path, some 5 MiB deep, and stacks take memory only as used.
+    std::size_t connections = 1024;
+    // Connections one client address may hold at once.
+    std::size_t connectionsPerClient = 32;
 };
 
 }  // namespace pushnote::inbox

@@ -32,8 +32,9 @@ std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> NewTlsContext(const std::string& ce
 
 }  // namespace
 
-InboxServer::InboxServer(const std::string& cert, const std::string& key, ConnectionLimits limits)
-    : limits_(limits) {
+InboxServer::InboxServer(const std::string& cert, const std::string& key, ConnectionLimits limits,
+                         const std::string& trustedProxy)
+    : limits_(limits), slots_(limits.connections, limits.connectionsPerClient, trustedProxy) {
     if (!cert.empty()) tls_.reset(NewTlsContext(cert, key).release());
 }
 
@@ -82,20 +83,27 @@ void InboxServer::Serve() {
             }
             continue;
         }
-        if (open_.fetch_add(1) >= limits_.connections) {
-            --open_;
+        const std::string client = PeerAddress(socket);
+        if (!slots_.Take(client)) {
             close(socket);
             continue;
         }
-        try {
-            std::thread([this, socket] {
-                ServeConnection(socket);
-                --open_;
-            }).detach();
-        } catch (const std::system_error&) {
-            --open_;
+        if (!StartConnectionThread(socket, client)) {
+            slots_.Give(client);
             close(socket);
         }
+    }
+}
+
+bool InboxServer::StartConnectionThread(int socket, const std::string& client) {
+    try {
+        std::thread([this, socket, client] {
+            ServeConnection(socket);
+            slots_.Give(client);
+        }).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
     }
 }
 

@@ -2,13 +2,13 @@
 
 #include <openssl/ssl.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include <httplib.h>
 
+#include "client_slots.h"
 #include "connection_limits.h"
 
 namespace pushnote::inbox {
@@ -19,8 +19,10 @@ namespace pushnote::inbox {
 // clients hold nothing for long and never keep a note from its answer.
 class InboxServer : public httplib::Server {
 public:
-    // Plain HTTP when cert is empty.
-    InboxServer(const std::string& cert, const std::string& key, ConnectionLimits limits);
+    // Plain HTTP when cert is empty. Connections from trustedProxy (an
+    // address, or empty for none) are held only to the total.
+    InboxServer(const std::string& cert, const std::string& key, ConnectionLimits limits,
+                const std::string& trustedProxy = {});
     ~InboxServer() override;
 
     // Throws std::runtime_error when the address cannot be bound.
@@ -34,11 +36,13 @@ private:
     };
 
     void ServeConnection(int socket);
+    // Runs ServeConnection on a thread of its own; false when none can be had.
+    bool StartConnectionThread(int socket, const std::string& client);
 
     ConnectionLimits limits_;
     std::unique_ptr<SSL_CTX, FreeContext> tls_;
     int listener_ = -1;
-    std::atomic<std::size_t> open_{0};
+    ClientSlots slots_;
 };
 
 }  // namespace pushnote::inbox

@@ -71,7 +71,7 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
 
     const ConnectionLimits limits;
     InboxServer server(options.http ? std::string() : options.service.cert, options.service.key,
-                       limits);
+                       limits, options.trustedProxy);
     server.set_payload_max_length(kApiBodyBytes);
     // What the answers' Keep-Alive header tells; InboxServer keeps to it.
     server.set_keep_alive_timeout(limits.idle.count());

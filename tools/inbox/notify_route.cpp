@@ -217,7 +217,7 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     inbox.events.Publish("event: note\ndata: " + Dump(ToJson(note)) + "\n\n");
 
     std::this_thread::sleep_for(std::chrono::milliseconds(decision.delayMs));
-    if (decision.silent) return HoldWithoutAnswer(request);
+    if (decision.silent) return HoldWithoutAnswer();
     response.status = decision.status;
     if (decision.retryAfterSeconds > 0) {
         response.set_header("Retry-After", std::to_string(decision.retryAfterSeconds));

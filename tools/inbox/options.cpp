@@ -37,6 +37,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         ->check(CLI::Range(1, 65535));
     app.add_option("--listen", options.listen,
                    "address to listen on; anything but loopback lets the network read the notes");
+    app.add_option("--trusted-proxy", options.trustedProxy,
+                   "address of a reverse proxy in front, whose X-Forwarded-For names the client");
     app.add_flag("--http", options.http, "plain HTTP instead of HTTPS");
     app.add_option("--cert", options.service.cert,
                    "certificate chain (PEM) to use instead of the inbox's own");
