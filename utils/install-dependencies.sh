@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-    cmake make g++ pkg-config openssl curl file dpkg-dev
+    cmake make g++ ccache pkg-config openssl curl file dpkg-dev
     libcurl4-openssl-dev libssl-dev libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev
     libcpp-httplib-dev libcli11-dev googletest libgtest-dev
     libsqlite3-dev sqlite3 nlohmann-json3-dev chromium

@@ -14,6 +14,12 @@ rm -rf "$logs"
 mkdir -p "$logs"
 utils/install-dependencies.sh || exit 1
 
+# A compiler cache shared by every build and every checkout on this machine:
+# the same sources compile once. Paths below the checkout are made relative,
+# so another clone of the project finds the same entries.
+export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+
 stages=() results=() counts=() times=()
 
 # What a stage's log says it counted: tests, fuzz runs, soak calls, the
