@@ -116,6 +116,19 @@ try:
             status, answer = read_answer(tls)
             expect_status(name, status, answer, wanted, text)
 
+    # The other routes take a body only whole, with its length declared:
+    # chunked in any case, or no length at all, would be read to its end.
+    for name, extra in [("CHUNKED", ["Transfer-Encoding: CHUNKED"]),
+                        ("Chunked", ["Transfer-Encoding: Chunked"]),
+                        ("gzip, chunked", ["Transfer-Encoding: gzip, chunked"]),
+                        ("no length", [])]:
+        with connect() as tls:
+            tls.settimeout(3)
+            tls.sendall(head(["PUT /api/chaos HTTP/1.1", "Host: localhost",
+                              "Content-Type: application/json", *extra]))
+            status, answer = read_answer(tls)
+            expect_status(f"chaos body {name}", status, answer, 411, b"Content-Length")
+
     # An endless chunked body with the right token: stopped soon past the limit.
     with connect() as tls:
         tls.sendall(notify_head(TOKEN, "Transfer-Encoding: chunked"))

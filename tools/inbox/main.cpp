@@ -72,7 +72,9 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
     const ConnectionLimits limits;
     InboxServer server(options.http ? std::string() : options.service.cert, options.service.key,
                        limits, options.trustedProxy);
-    server.set_payload_max_length(kApiBodyBytes);
+    // The notify route's own limit; the guards hold every other route to
+    // kApiBodyBytes before the server reads a byte of its body.
+    server.set_payload_max_length(LargestNoteBody(options.maxImageBytes));
     // What the answers' Keep-Alive header tells; InboxServer keeps to it.
     server.set_keep_alive_timeout(limits.idle.count());
     server.set_keep_alive_max_count(100000);

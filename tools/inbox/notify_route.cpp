@@ -121,7 +121,7 @@ std::uint64_t BodyLimit(const std::string& type, std::uint64_t maxImageBytes) {
 // Everything the head alone can refuse, before a byte of the body is read.
 std::optional<Refusal> CheckHead(const Request& request, const Inbox& inbox,
                                  const std::string& type, std::string& token) {
-    const bool chunked = request.get_header_value("Transfer-Encoding") == "chunked";
+    const bool chunked = request_reading::IsChunked(request);
     if (!request.has_header("Content-Length") && !chunked) {
         return Refusal{400, "missing Content-Length"};
     }
@@ -230,6 +230,11 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
 }
 
 }  // namespace
+
+std::uint64_t LargestNoteBody(std::uint64_t maxImageBytes) {
+    return std::max(BodyLimit("application/x-www-form-urlencoded", maxImageBytes),
+                    BodyLimit("multipart/form-data", maxImageBytes));
+}
 
 void InstallNotifyRoute(httplib::Server& server, Inbox& inbox) {
     server.Post("/api/notify",

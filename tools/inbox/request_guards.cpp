@@ -33,10 +33,15 @@ bool IsLoopbackIpv4(std::string_view text) {
 }
 
 // The API's own bodies (chaos settings) are small and sent whole; only the
-// notify route reads longer ones, bounding them itself.
+// notify route reads longer ones, bounding them itself. The server would read
+// a body of any other route, chunked or up to the connection's end when it
+// has no length, before the route sees it.
 std::optional<std::pair<int, std::string>> RefuseUnboundedBody(const Request& request) {
     if (request.path == "/api/notify") return std::nullopt;
-    if (request.get_header_value("Transfer-Encoding") == "chunked") {
+    const bool bodyExpected = request.method == "POST" || request.method == "PUT" ||
+                              request.method == "PATCH" || request.method == "PRI";
+    if (request.has_header("Transfer-Encoding") ||
+        (bodyExpected && !request.has_header("Content-Length"))) {
         return std::pair{411, std::string("send the body whole, with a Content-Length")};
     }
     const std::string declared = request.get_header_value("Content-Length");

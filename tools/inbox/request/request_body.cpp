@@ -1,6 +1,12 @@
 #include "request_body.h"
 
+#include <strings.h>
+
 namespace pushnote::request_reading {
+
+bool IsChunked(const httplib::Request& request) {
+    return strcasecmp(request.get_header_value("Transfer-Encoding").c_str(), "chunked") == 0;
+}
 
 // The multipart type is hidden from httplib while reading. The request is the
 // server's own non-const object, lent to the handler.

@@ -9,6 +9,10 @@
 
 namespace pushnote::request_reading {
 
+// Whether the body comes in chunks, as the server reads it: the
+// Transfer-Encoding "chunked" in any case.
+bool IsChunked(const httplib::Request& request);
+
 // Reads the whole request body, multipart bodies byte for byte (httplib would
 // split them into parts and keep none of their bytes). Nothing when the
 // client left before the body was complete.
