@@ -10,6 +10,7 @@
 #include "image/working_path.h"
 #include "notify/image_part.h"
 #include "notify/message_part.h"
+#include "notify/multipart_boundary.h"
 #include "notify/multipart_format.h"
 #include "notify/notify_exchange.h"
 
@@ -25,7 +26,7 @@ constexpr std::uint64_t kMaxBodyLength = UINT32_MAX;
 
 // Token, exact body length and boundary, ending with an empty line. The
 // token is at most 256 bytes, so the text fits its buffer with room to spare.
-void WriteHeaders(char* text, std::uint64_t bodyLength) {
+void WriteHeaders(char* text, std::uint64_t bodyLength, const char* boundary) {
     std::strcpy(text, kAuthorization);
     std::strcat(text, AccessToken());
     std::strcat(text, multipart::kLineBreak);
@@ -34,7 +35,7 @@ void WriteHeaders(char* text, std::uint64_t bodyLength) {
     *std::to_chars(digits, digits + 24, bodyLength).ptr = '\0';
     std::strcat(text, multipart::kLineBreak);
     std::strcat(text, kContentType);
-    std::strcat(text, multipart::kBoundary);
+    std::strcat(text, boundary);
     std::strcat(text, multipart::kLineBreak);
     std::strcat(text, multipart::kLineBreak);
 }
@@ -90,8 +91,20 @@ ResultCode SendImageNote(HostText message, HostText imagePath, const ServiceEndp
             Raise(written);
         }
 
+        // Written with the fixed delimiter, which a message or an image may
+        // hold: then another boundary takes its place.
+        const std::size_t closingDelimiter = static_cast<std::size_t>(bodyLength) -
+                                             std::strlen(multipart::kClosing) -
+                                             std::strlen(multipart::kDelimiter);
+        multipart::Boundary boundary;
+        if (const ResultCode chosen =
+                multipart::ChooseBoundary(held.body.data(), static_cast<std::size_t>(bodyLength),
+                                          {0, messageLength, closingDelimiter}, boundary)) {
+            Raise(chosen);
+        }
+
         held.headerText = ObtainOrRaise(kHeaderSize);
-        WriteHeaders(held.headerText.data(), bodyLength);
+        WriteHeaders(held.headerText.data(), bodyLength, boundary.text);
 
         return NotifyExchange(service, held.headerText.data(),
                               static_cast<std::uint32_t>(std::strlen(held.headerText.data())),

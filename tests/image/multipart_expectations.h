@@ -22,16 +22,18 @@ struct ImageRefusalCase {
 
 inline const std::string kDelimiterLine = "--------------------------e9525679e317ad2a";
 
-inline std::string ExpectedMessagePart(const std::string& utf8Message) {
-    return kDelimiterLine + "\r\nContent-Disposition: form-data; name=\"message\"\r\n\r\n" +
+inline std::string ExpectedMessagePart(const std::string& utf8Message,
+                                       const std::string& delimiterLine = kDelimiterLine) {
+    return delimiterLine + "\r\nContent-Disposition: form-data; name=\"message\"\r\n\r\n" +
            utf8Message + "\r\n";
 }
 
 inline std::string ExpectedImagePart(const std::string& extension, const std::string& subtype,
-                                     const std::string& image) {
-    return kDelimiterLine +
+                                     const std::string& image,
+                                     const std::string& delimiterLine = kDelimiterLine) {
+    return delimiterLine +
            "\r\nContent-Disposition: form-data; name=\"imageFile\"; filename=\"test." + extension +
-           "\"\r\nContent-Type: image/" + subtype + "\r\n\r\n" + image + "\r\n" + kDelimiterLine +
+           "\"\r\nContent-Type: image/" + subtype + "\r\n\r\n" + image + "\r\n" + delimiterLine +
            "--\r\n";
 }
 

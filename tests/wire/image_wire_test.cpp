@@ -43,8 +43,13 @@ std::string BandedGif() {
     return testing::EncodeGif(picture);
 }
 
-std::string ExpectedContentType() {
-    return "multipart/form-data; boundary=------------------------e9525679e317ad2a";
+// The fixed boundary's hex digits, and the next ones counted up from them.
+constexpr const char* kFixedDigits = "e9525679e317ad2a";
+constexpr const char* kNextDigits = "e9525679e317ad2b";
+constexpr const char* kThirdDigits = "e9525679e317ad2c";
+
+std::string BoundaryWith(const std::string& digits) {
+    return std::string(24, '-') + digits;
 }
 
 class ImageWire : public ::testing::Test {
@@ -64,19 +69,21 @@ protected:
 
     // The newest request carries exactly the two fields, this image and message.
     void ExpectArrived(const std::string& message, const std::string& extension,
-                       const std::string& subtype, const std::string& image) {
+                       const std::string& subtype, const std::string& image,
+                       const std::string& boundaryDigits = kFixedDigits) {
+        const std::string boundary = BoundaryWith(boundaryDigits);
         ASSERT_EQ(NewRequests(), 1u);
         const std::size_t number = records.Count();
         const testing::RecordedRequest request = records.Read(number);
         EXPECT_EQ(request.method, "POST");
         EXPECT_EQ(request.target, "/api/notify");
         EXPECT_EQ(request.Header("Authorization"), "Bearer image-token");
-        EXPECT_EQ(request.Header("Content-Type"), ExpectedContentType());
+        EXPECT_EQ(request.Header("Content-Type"), "multipart/form-data; boundary=" + boundary);
         EXPECT_EQ(request.Header("User-Agent"), "PushNote");
         EXPECT_EQ(request.HeaderCount("Content-Length"), 1u);
         EXPECT_EQ(request.Header("Content-Length"), std::to_string(request.body.size()));
-        EXPECT_EQ(request.body,
-                  ExpectedMessagePart(message) + ExpectedImagePart(extension, subtype, image));
+        EXPECT_EQ(request.body, ExpectedMessagePart(message, "--" + boundary) +
+                                    ExpectedImagePart(extension, subtype, image, "--" + boundary));
 
         const std::vector<RecordedField> fields = records.Fields(number);
         ASSERT_EQ(fields.size(), 2u);
@@ -102,8 +109,9 @@ TEST_F(ImageWire, APngArrivesAsTestPngWith298Bytes) {
 }
 
 TEST_F(ImageWire, AnUpperCaseJpegArrivesAsTestJpg) {
-    // Every byte value, and what looks like a delimiter inside the image.
-    std::string jpeg = "\xFF\xD8\r\n--" + testing::kDelimiterLine + "\r\n";
+    // Every byte value, and delimiters that are not this body's.
+    std::string jpeg = "\xFF\xD8\r\n-" + testing::kDelimiterLine.substr(2) + "\r\n--" +
+                       BoundaryWith("E9525679E317AD2A") + "\r\n";
     for (int value = 0; value < 256; ++value) jpeg += static_cast<char>(value);
     ASSERT_EQ(Send("caf\xC3\xA9 & more", folder.Write("PHOTO.JPEG", jpeg)), 0);
 #if defined(_WIN32)
@@ -113,6 +121,39 @@ TEST_F(ImageWire, AnUpperCaseJpegArrivesAsTestJpg) {
     ExpectArrived("caf\xC3\xA9 & more", "jpg", "jpeg", jpeg);
 #endif
 }
+
+// A message or an image that holds the body's delimiter would end its field
+// there: the body takes the next boundary that neither holds.
+struct DelimiterCase {
+    const char* name;
+    std::string message;
+    std::string image;
+    const char* boundaryDigits;
+};
+
+class ImageWireDelimiter : public ImageWire, public ::testing::WithParamInterface<DelimiterCase> {};
+
+TEST_P(ImageWireDelimiter, NeverCutsAField) {
+    const DelimiterCase& c = GetParam();
+    ASSERT_EQ(Send(c.message, folder.Write("held.png", c.image)), 0);
+    ExpectArrived(c.message, "png", "png", c.image, c.boundaryDigits);
+}
+
+const std::string kFixedDelimiter = "--" + BoundaryWith(kFixedDigits);
+const std::string kPngStart("\x89PNG\r\n\x1A\n", 8);
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, ImageWireDelimiter,
+    ::testing::Values(
+        DelimiterCase{"in_the_message", "before\r\n" + kFixedDelimiter + "\r\nafter",
+                      kPngStart + "image", kNextDigits},
+        DelimiterCase{"in_the_image", "Hi", kPngStart + "\r\n" + kFixedDelimiter + "--\r\ntrailing",
+                      kNextDigits},
+        DelimiterCase{"next_one_in_the_image_too", "\r\n" + kFixedDelimiter,
+                      kPngStart + "\r\n--" + BoundaryWith(kNextDigits) + "\r\n", kThirdDigits},
+        DelimiterCase{"only_the_boundary_without_its_hyphens", BoundaryWith(kFixedDigits),
+                      kPngStart + "-" + BoundaryWith(kFixedDigits), kFixedDigits}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ImageWire, AGifArrivesAsTheJpegBesideItWhichStays) {
     folder.Write("banner.jpg", kStaleJpeg);
