@@ -43,6 +43,21 @@ private:
     bool ended_ = false;
 };
 
+// Only http and https, in any letter case: their answers come within the
+// bounds of the transfer's deadlines, while a client's other schemes (ftp
+// above all) have phases that no deadline of ours covers.
+bool StartsWithInAnyCase(const char* text, const char* lowerPrefix) noexcept {
+    for (; *lowerPrefix; ++text, ++lowerPrefix) {
+        const char c = *text >= 'A' && *text <= 'Z' ? static_cast<char>(*text - 'A' + 'a') : *text;
+        if (c != *lowerPrefix) return false;
+    }
+    return true;
+}
+
+bool IsHttpUrl(const char* url) noexcept {
+    return StartsWithInAnyCase(url, "http://") || StartsWithInAnyCase(url, "https://");
+}
+
 }  // namespace
 
 ResultCode HttpReadFile(const char* url, char* buffer, std::int32_t size,
@@ -54,6 +69,7 @@ ResultCode HttpReadFile(const char* url, char* buffer, std::int32_t size,
 
     if (!url) url = "";
     if (std::strlen(url) > kMaxUrlLength) return -20;
+    if (!IsHttpUrl(url)) return 0;
 
     // Declared before the handles, so that they are released after the
     // handles close.

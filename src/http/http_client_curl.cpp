@@ -155,7 +155,7 @@ public:
         try {
             if (transfer->Configure(*owner, url)) {
                 CURL* e = transfer->easy();
-                curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
+                curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
                 curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
                 curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxUrlRedirects);
                 curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, RedirectSchemes(url));

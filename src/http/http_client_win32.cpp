@@ -326,19 +326,15 @@ public:
         return true;
     }
 
-    // http and https step by step (see OpenHttpUrl); the rest (ftp) through
-    // the URL open itself.
+    // http and https step by step (see OpenHttpUrl). The URL open itself
+    // would also fetch ftp, whose command exchange no deadline covers.
     Handle OpenUrl(Handle session, const char* url) noexcept override {
         HttpUrl parts;
         try {
             if (SplitHttpUrl(url, parts)) return OpenHttpUrl(AsInternet(session), url, parts);
         } catch (...) {
-            return nullptr;  // no memory for the URLs
         }
-        const FetchDeadline deadline = StartDeadline();
-        return Wrap(
-            InternetHandle(InternetOpenUrlA(AsInternet(session), url, nullptr, 0, kUrlFlags, 0)),
-            {}, deadline);
+        return nullptr;  // another scheme, or no memory for the URLs
     }
 
     void Close(Handle handle) noexcept override { delete static_cast<OpenedHandle*>(handle); }

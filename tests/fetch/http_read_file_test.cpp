@@ -146,15 +146,33 @@ TEST(HttpReadFile, NullBufferFailsWithoutNetwork) {
     EXPECT_TRUE(client.calls.empty());
 }
 
-TEST(HttpReadFile, NullUrlIsOpenedAsTheEmptyText) {
+struct SchemeCase {
+    const char* url;  // null: the caller passed none
+    bool opened;
+};
+
+class HttpReadFileScheme : public ::testing::TestWithParam<SchemeCase> {};
+
+// Only http and https are opened: other schemes have phases no deadline covers.
+TEST_P(HttpReadFileScheme, OpensOnlyHttpAndHttps) {
+    const SchemeCase& c = GetParam();
     RecordingClient client;
-    client.failAt = Step::OpenUrl;
+    client.responseBody = "Hello";
     std::vector<char> buffer = Marked(64);
-    EXPECT_EQ(HttpReadFile(nullptr, buffer.data(), 64, client), 0);
-    EXPECT_STREQ(buffer.data(), "");
-    EXPECT_EQ(client.CallsStartingWith("OpenUrl").size(), 1u);
-    EXPECT_EQ(client.url, "");
+    EXPECT_EQ(HttpReadFile(c.url, buffer.data(), 64, client), 0);
+    EXPECT_STREQ(buffer.data(), c.opened ? "Hello" : "");
+    EXPECT_EQ(client.calls.empty(), !c.opened);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Schemes, HttpReadFileScheme,
+    ::testing::Values(
+        SchemeCase{"http://example.test/a", true}, SchemeCase{"HTTP://example.test/a", true},
+        SchemeCase{"hTTpS://example.test/a", true}, SchemeCase{"ftp://example.test/a", false},
+        SchemeCase{"FTP://example.test/a", false}, SchemeCase{"file:///etc/hostname", false},
+        SchemeCase{"gopher://example.test/a", false}, SchemeCase{"httpx://example.test/a", false},
+        SchemeCase{"http:/example.test/a", false}, SchemeCase{" http://example.test/a", false},
+        SchemeCase{"example.test/a", false}, SchemeCase{"", false}, SchemeCase{nullptr, false}));
 
 struct UrlLengthCase {
     const char* name;

@@ -152,16 +152,26 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"empty_url", [] { return std::string(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A local file that file: would name: that scheme is not one the URL open takes.
-TEST(FetchWire, FileUrlsAreNotRead) {
+// Schemes other than http and https are never opened, whatever listens: an
+// ftp client would wait on the service's port for a greeting that drips or
+// never comes, in phases no deadline covers. A local file is not read either.
+TEST(FetchWire, OtherSchemesEndAtOnceWithTheEmptyText) {
     const fs::path file = fs::temp_directory_path() / "pushnote_fetch_wire_test.txt";
     std::ofstream(file) << "local text";
     std::string path = file.generic_string();
     if (path.front() != '/') path.insert(0, "/");
-    const Fetched fetched = Fetch("file://" + path, 64);
+    const std::string port = std::to_string(testing::ServicePort());
+    for (const std::string& url :
+         {"ftp://localhost:" + port + "/text", "FTP://localhost:" + port + "/text",
+          "gopher://localhost:" + port + "/text", "file://" + path}) {
+        const auto start = std::chrono::steady_clock::now();
+        const Fetched fetched = Fetch(url, 64);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(fetched.result, 0) << url;
+        EXPECT_EQ(fetched.text, "") << url;
+        EXPECT_LT(elapsed, std::chrono::milliseconds(config::kTimeoutMs)) << url;
+    }
     fs::remove(file);
-    EXPECT_EQ(fetched.result, 0);
-    EXPECT_EQ(fetched.text, "");
 }
 
 TEST(FetchWire, SilentServerEndsWithinTheTimeouts) {
