@@ -2,8 +2,10 @@
 # disk, flush delivers it once, refusals move to failed/, a killed flush loses
 # nothing, leftovers of crashed writes block nothing, images that are no
 # regular file are refused at once, and two flushes at once never send a note
-# twice.
-# Also given: IMAGE, a PNG file.
+# twice; a note the outbox cannot take exits 73 and leaves nothing, and a
+# flush never removes a file that a send still holds.
+# Also given: IMAGE, a PNG file; SLOW_RENAME, a library that stalls pushnote's
+# renames when preloaded.
 include(${CMAKE_CURRENT_LIST_DIR}/cli_harness.cmake)
 
 set(outbox ${WORK_DIR}/outbox)
@@ -195,6 +197,63 @@ if(NOT EXISTS ${fresh})
     message(FATAL_ERROR "a temporary file still being written was removed")
 endif()
 file(REMOVE ${fresh})
+
+# A full outbox (a file-size limit the image or the note passes): 73, and
+# nothing left behind, the image copy of a note that could not be written
+# included.
+# Rows: what fails, the image, the message, the limit in blocks of 512 bytes.
+string(REPEAT "m" 3999 long_message)
+string(REPEAT "i" 8192 padding)
+file(WRITE ${WORK_DIR}/big.png "${padding}")
+execute_process(COMMAND sh -c "cat \"$0\" \"$1\" > \"$2\"" ${IMAGE} ${WORK_DIR}/big.png
+                        ${WORK_DIR}/big-image.png)
+foreach(row "image;${WORK_DIR}/big-image.png;short;8" "note;${IMAGE};${long_message};4")
+    list(GET row 0 what)
+    list(GET row 1 image)
+    list(GET row 2 message)
+    list(GET row 3 blocks)
+    execute_process(
+        COMMAND sh -c "trap '' XFSZ; ulimit -f ${blocks}; exec \"$@\"" sh
+                env "PUSHNOTE_TOKEN=${down}" ${PUSHNOTE} send "${message}" --image ${image}
+                --outbox --outbox-dir ${outbox}
+        RESULT_VARIABLE full_status ERROR_VARIABLE full_error TIMEOUT 60)
+    expect_equal("${full_status}" 73 "exit status when the outbox cannot take the ${what}")
+    expect_contains("${full_error}" "the note is not queued" "message when the ${what} fails")
+    file(GLOB left ${outbox}/*)
+    list(FILTER left EXCLUDE REGEX "/failed$")
+    expect_equal("${left}" "" "files left when the ${what} cannot be written")
+endforeach()
+
+# A send that stalls between writing its note and renaming it, its temporary
+# file two minutes old, while a flush runs: the flush leaves it alone, and the
+# note is delivered once after.
+set(held_token "held-${run}")
+execute_process(COMMAND env LD_PRELOAD=${SLOW_RENAME} PUSHNOTE_TEST_RENAME_DELAY=3
+                        "PUSHNOTE_TOKEN=${down}" ${PUSHNOTE} send "held at rename" --outbox
+                        --outbox-dir ${outbox}
+                COMMAND sh -c "sleep 1; PUSHNOTE_TOKEN=\"$1\" exec \"$0\" flush --outbox-dir \"$2\""
+                        ${PUSHNOTE} ${held_token} ${outbox}
+                RESULTS_VARIABLE held_results ERROR_VARIABLE held_errors TIMEOUT 60)
+expect_equal("${held_results}" "75;0" "send held at rename, and a flush meanwhile\n${held_errors}")
+expect_waiting(1 "after the held send")
+flush("${held_token}")
+expect_equal("${status}" 0 "exit status of the flush after the held send")
+messages_sent_with("${held_token}" held_sent)
+expect_equal("${held_sent}" "held at rename" "notes of the held send")
+
+# An image copy whose note never came (its writer crashed): removed by flush
+# once it is older than a minute and no writer holds it; a fresh one stays.
+set(orphan ${outbox}/00000000000000000001-deadbeef.image.png)
+set(young_orphan ${outbox}/00000000000000000002-deadbeef.image.png)
+file(COPY_FILE ${IMAGE} ${orphan})
+file(COPY_FILE ${IMAGE} ${young_orphan})
+execute_process(COMMAND touch -d "2 minutes ago" ${orphan})
+flush("orphans-${run}")
+expect_equal("${status}" 0 "exit status of the flush beside orphaned images")
+if(EXISTS ${orphan} OR NOT EXISTS ${young_orphan})
+    message(FATAL_ERROR "flush removed the wrong image copies")
+endif()
+file(REMOVE ${young_orphan})
 
 # Images that are no regular file: 65 at once, nothing queued, whether or not
 # the service answers.

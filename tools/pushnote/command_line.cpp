@@ -21,6 +21,8 @@ constexpr const char* kExitStatusHelp = R"(Exit status:
   2   usage error
   65  the note itself cannot be sent: message too long, image unreadable,
       empty, too large or of another type
+  73  failed for now, and the outbox could not take the note (a full disk, a
+      folder that cannot be written): nothing is queued
   75  try again later: no connection, timeout, 429 or 5xx after the retries;
       with the outbox, the note is queued there
 Environment: PUSHNOTE_TOKEN (the token when --token-file is not given),

@@ -95,7 +95,11 @@ void RunSend(const SendRequest& request) {
     const Outcome outcome = deliverer.Deliver(note);
     if (outcome.verdict == Verdict::Delivered) return;
     if (outcome.verdict == Verdict::TryLater && outbox) {
-        outbox->Queue(note);
+        try {
+            outbox->Queue(note);
+        } catch (const CommandFailure& notQueued) {
+            throw CommandFailure(outcome.reason + "; " + notQueued.what(), notQueued.status());
+        }
         throw CommandFailure(outcome.reason + "; the note is queued in " +
                                  outbox->directory().string() + " (pushnote flush sends it)",
                              kTryLater);

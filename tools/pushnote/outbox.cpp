@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 #include "command_failure.h"
@@ -13,9 +14,9 @@ namespace pushnote::command {
 
 namespace fs = std::filesystem;
 
-// A write of a note takes well under this; an older temporary file is what a
-// crashed write left behind.
-constexpr std::chrono::seconds kStaleTemporaryAge{60};
+// A write of a note takes well under this; an older temporary file or image
+// copy that no writer holds is what a crashed write left behind.
+constexpr std::chrono::seconds kStaleAge{60};
 
 Outbox::Outbox(fs::path directory) : directory_(std::move(directory)) {}
 
@@ -29,18 +30,57 @@ fs::path Outbox::DefaultDirectory() {
 }
 
 std::string Outbox::Queue(const Note& note) {
-    CreatePrivateFolder(directory_);
     const std::string name = NewNoteName();
     std::string imageName;
-    if (note.imagePath) {
-        // The extension stays: it tells the sender the image's type.
-        imageName =
-            name + std::string(kImageInfix) + fs::path(*note.imagePath).extension().string();
-        WriteFileDurably(directory_, imageName, ReadImageFile(*note.imagePath));
+    try {
+        CreatePrivateFolder(directory_);
+        std::optional<HeldFile> image;
+        if (note.imagePath) {
+            // The extension stays: it tells the sender the image's type.
+            imageName =
+                name + std::string(kImageInfix) + fs::path(*note.imagePath).extension().string();
+            image.emplace(WriteFileDurably(directory_, imageName, ReadImageFile(*note.imagePath)));
+        }
+        // The note appears last, so a flush never finds it without its image;
+        // the image is held until then, so no flush takes it for an orphan.
+        try {
+            const HeldFile written = WriteFileDurably(directory_, name + std::string(kNoteSuffix),
+                                                      EncodeNote(note, imageName));
+        } catch (const std::runtime_error&) {
+            image.reset();  // a held file cannot be removed everywhere
+            std::error_code ignored;
+            if (!imageName.empty()) fs::remove(directory_ / imageName, ignored);
+            throw;
+        }
+    } catch (const CommandFailure&) {
+        throw;
+    } catch (const std::exception& failure) {
+        throw CommandFailure(std::string(failure.what()) + "; the note is not queued",
+                             kCannotQueue);
     }
-    // The note appears last, so a flush never finds it without its image.
-    WriteFileDurably(directory_, name + std::string(kNoteSuffix), EncodeNote(note, imageName));
     return name;
+}
+
+// Removes the image copies whose note is gone and that no writer holds.
+void Outbox::RemoveOrphanedImages() const {
+    const auto cutoff = fs::file_time_type::clock::now() - kStaleAge;
+    std::error_code error;
+    bool removed = false;
+    for (fs::directory_iterator entry(directory_, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string file = entry->path().filename().string();
+        const std::size_t infix = file.find(kImageInfix);
+        if (file.starts_with('.') || infix == std::string::npos) continue;
+        const fs::path note = directory_ / (file.substr(0, infix) + std::string(kNoteSuffix));
+        std::error_code ignored;
+        const auto written = fs::last_write_time(entry->path(), ignored);
+        if (ignored || written >= cutoff) continue;
+        removed |= RemoveUnlessHeld(entry->path(), [&note] {
+            std::error_code unknown;
+            return !fs::exists(note, unknown) && !unknown;
+        });
+    }
+    if (removed) SyncFolder(directory_);
 }
 
 std::vector<std::string> Outbox::Waiting() const {
@@ -63,8 +103,9 @@ bool Outbox::Holds(const std::string& name) const {
 Outbox::FlushReport Outbox::Flush(Deliverer& deliverer) {
     FlushReport report;
     for (const fs::path& folder : {directory_, directory_ / kFailedFolder}) {
-        if (RemoveStaleTemporaries(folder, kStaleTemporaryAge) > 0) SyncFolder(folder);
+        if (RemoveStaleTemporaries(folder, kStaleAge) > 0) SyncFolder(folder);
     }
+    RemoveOrphanedImages();
     for (const std::string& name : Waiting()) {
         const fs::path notePath = directory_ / (name + std::string(kNoteSuffix));
         auto claimed = ClaimedFile::TryClaim(notePath);

@@ -65,6 +65,8 @@ public:
     unsigned FailedCount() const;
 
 private:
+    void RemoveOrphanedImages() const;
+
     std::filesystem::path directory_;
 };
 

@@ -2,19 +2,42 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace pushnote::command {
 
+// A spool file that its writer holds: no flush removes it until the hold
+// ends, with this object or with the process, however that ends.
+class HeldFile {
+public:
+    explicit HeldFile(std::intptr_t handle) noexcept : handle_(handle) {}
+    HeldFile(HeldFile&& other) noexcept;
+    HeldFile& operator=(HeldFile&&) = delete;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    ~HeldFile();
+
+private:
+    std::intptr_t handle_;  // -1 for none, on every platform
+};
+
 // Writes bytes to directory/name so that the name never shows a partial
 // file, even after a crash or power loss: the bytes go to a hidden temporary
-// name of this write's own first (see TemporaryNameFor), are synced to disk,
-// and only then renamed; the rename is synced too. Throws std::runtime_error
-// on failure.
-void WriteFileDurably(const std::filesystem::path& directory, const std::string& name,
-                      std::string_view bytes);
+// name of this write's own first (see TemporaryNameFor), held from its
+// creation, are synced to disk, and only then renamed; the rename is synced
+// too. The file stays held under its name until the result ends: a note's
+// image until the note is in place. Throws std::runtime_error on failure,
+// and leaves no file behind then.
+HeldFile WriteFileDurably(const std::filesystem::path& directory, const std::string& name,
+                          std::string_view bytes);
+
+// Removes the file unless a writer holds it (or it is gone) or, asked once
+// the file is held here, unwanted() says no; true when it was removed.
+bool RemoveUnlessHeld(const std::filesystem::path& path,
+                      const std::function<bool()>& unwanted) noexcept;
 
 // Creates the folder, and those above it, when missing: the folder itself
 // for its owner alone. Throws std::runtime_error on failure.

@@ -63,28 +63,47 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-void WriteFileDurably(const fs::path& directory, const std::string& name, std::string_view bytes) {
+HeldFile::HeldFile(HeldFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+HeldFile::~HeldFile() {
+    if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+// The hold is a lock on the file, which moves with it to its name and ends
+// with the descriptor, also when the process is killed.
+HeldFile WriteFileDurably(const fs::path& directory, const std::string& name,
+                          std::string_view bytes) {
     const fs::path temporary = directory / TemporaryNameFor(name);
     const fs::path target = directory / name;
-    {
-        // Notes may be private: only the owner reads them.
-        Descriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (file.get() < 0) Fail("cannot create", temporary);
-        try {
-            WriteAll(file.get(), bytes, temporary);
-            if (fsync(file.get()) != 0) Fail("cannot sync", temporary);
-        } catch (const std::runtime_error&) {
-            unlink(temporary.c_str());
-            throw;
-        }
-    }
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
+    // Notes may be private: only the owner reads them.
+    Descriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (file.get() < 0) Fail("cannot create", temporary);
+    try {
+        if (flock(file.get(), LOCK_EX) != 0) Fail("cannot lock", temporary);
+        WriteAll(file.get(), bytes, temporary);
+        if (fsync(file.get()) != 0) Fail("cannot sync", temporary);
+        if (rename(temporary.c_str(), target.c_str()) != 0) Fail("cannot rename", temporary);
+    } catch (const std::runtime_error&) {
         unlink(temporary.c_str());
-        errno = error;
-        Fail("cannot rename", temporary);
+        throw;
     }
-    SyncFolder(directory);
+    try {
+        SyncFolder(directory);
+    } catch (const std::runtime_error&) {
+        unlink(target.c_str());
+        throw;
+    }
+    return HeldFile(file.release());
+}
+
+bool RemoveUnlessHeld(const fs::path& path, const std::function<bool()>& unwanted) noexcept {
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (file.get() < 0 || flock(file.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    // Still the file of that name, not one renamed there since it was opened.
+    struct stat opened {};
+    struct stat named {};
+    return fstat(file.get(), &opened) == 0 && lstat(path.c_str(), &named) == 0 &&
+           SameFile(opened, named) && unwanted() && unlink(path.c_str()) == 0;
 }
 
 void CreatePrivateFolder(const fs::path& folder) {

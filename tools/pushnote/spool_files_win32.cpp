@@ -45,13 +45,29 @@ std::string ReadAll(HANDLE file, const fs::path& path) {
 
 }  // namespace
 
-void WriteFileDurably(const fs::path& directory, const std::string& name, std::string_view bytes) {
+HeldFile::HeldFile(HeldFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+HeldFile::~HeldFile() {
+    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+// The hold is the handle, opened sharing nothing: no other process can open
+// or delete the file while it is open. It renames the file itself, so the
+// hold never lapses between the write and the rename.
+HeldFile WriteFileDurably(const fs::path& directory, const std::string& name,
+                          std::string_view bytes) {
     const fs::path temporary = directory / TemporaryNameFor(name);
-    const fs::path target = directory / name;
-    {
-        FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE) Fail("cannot create", temporary);
+    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) Fail("cannot create", temporary);
+    // A bare name: renamed within its folder.
+    const std::wstring targetName = fs::path(name).wstring();
+    std::string rename(sizeof(FILE_RENAME_INFO) + targetName.size() * sizeof(wchar_t), '\0');
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
+    info->ReplaceIfExists = TRUE;
+    info->FileNameLength = static_cast<DWORD>(targetName.size() * sizeof(wchar_t));
+    targetName.copy(info->FileName, targetName.size());
+    try {
         while (!bytes.empty()) {
             const DWORD piece =
                 bytes.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size());
@@ -62,11 +78,25 @@ void WriteFileDurably(const fs::path& directory, const std::string& name, std::s
             bytes.remove_prefix(written);
         }
         if (!FlushFileBuffers(file.get())) Fail("cannot sync", temporary);
+        if (!SetFileInformationByHandle(file.get(), FileRenameInfo, info,
+                                        static_cast<DWORD>(rename.size()))) {
+            Fail("cannot rename", temporary);
+        }
+    } catch (const std::runtime_error&) {
+        FILE_DISPOSITION_INFO remove{TRUE};
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof remove);
+        throw;
     }
-    if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Fail("cannot rename", temporary);
-    }
+    return HeldFile(reinterpret_cast<std::intptr_t>(file.release()));
+}
+
+bool RemoveUnlessHeld(const fs::path& path, const std::function<bool()>& unwanted) noexcept {
+    const FileHandle file(CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE || !unwanted()) return false;
+    FILE_DISPOSITION_INFO remove{TRUE};
+    return SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof remove) != 0;
 }
 
 // Opened without sharing reads or writes, the file cannot be opened again

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <random>
 
+#include "spool_files.h"
+
 namespace pushnote::command {
 
 namespace fs = std::filesystem;
@@ -24,7 +26,9 @@ unsigned RemoveStaleTemporaries(const fs::path& folder, std::chrono::seconds age
         if (!entry->path().filename().string().starts_with(kTemporaryPrefix)) continue;
         std::error_code ignored;
         const auto written = fs::last_write_time(entry->path(), ignored);
-        if (!ignored && written < cutoff && fs::remove(entry->path(), ignored)) ++removed;
+        if (!ignored && written < cutoff && RemoveUnlessHeld(entry->path(), [] { return true; })) {
+            ++removed;
+        }
     }
     return removed;
 }

@@ -14,9 +14,10 @@ constexpr std::string_view kTemporaryPrefix = ".tmp-";
 // ".tmp-NAME.RANDOM": the temporary name for one write of NAME.
 std::string TemporaryNameFor(const std::string& name);
 
-// Removes the temporary files in folder last written longer ago than age:
-// a write takes far less, so they are leftovers of a crash. Returns how many
-// it removed; failures are left for the next run.
+// Removes the temporary files in folder that no writer holds and that were
+// last written longer ago than age (a writer holds its file from a moment
+// after it creates it): leftovers of a crash. Returns how many it removed;
+// failures are left for the next run.
 unsigned RemoveStaleTemporaries(const std::filesystem::path& folder,
                                 std::chrono::seconds age) noexcept;
 
