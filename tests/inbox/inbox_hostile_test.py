@@ -4,6 +4,7 @@ refused from their head, over-long chunked bodies stopped, slow heads and
 many event streams that leave a note its answer, and slow heads dropped.
     inbox_hostile_test.py INBOX PORT WORK_DIR
 """
+import json
 import os
 import select
 import shutil
@@ -54,11 +55,14 @@ def read_answer(tls, got=b""):
     head_end = got.find(b"\r\n\r\n") + 4
     for line in got[:head_end].split(b"\r\n"):
         if line.lower().startswith(b"content-length: "):
-            while len(got) < head_end + int(line.split(b" ")[1]):
-                piece = tls.recv(4096)
+            pieces, length = [got], len(got)
+            while length < head_end + int(line.split(b" ")[1]):
+                piece = tls.recv(1 << 16)
                 if not piece:
                     break
-                got += piece
+                pieces.append(piece)
+                length += len(piece)
+            got = b"".join(pieces)
     status = int(got.split(b" ", 2)[1]) if got.startswith(b"HTTP/1.1 ") else 0
     return status, got
 
@@ -208,6 +212,28 @@ try:
         fail(f"no note from another address answered within 100 ms: {times}")
     for held in greedy:
         held.close()
+
+    # Notes of 64 KiB of control characters, each six bytes in JSON: an
+    # answer stops at its 8 MiB bound, and its cursor leads to every note once.
+    heavy = "%01" * 65536
+    for _ in range(30):
+        status, _ = send_note(heavy, "127.0.0.8")
+        if status != 200:
+            fail(f"heavy note: status {status}")
+    seen, pages, query = [], [], "limit=1000"
+    while query and len(pages) < 10:
+        with connect("127.0.0.8") as tls:
+            tls.sendall(head([f"GET /api/notes?{query} HTTP/1.1", "Host: localhost"]))
+            status, answer = read_answer(tls)
+        page = json.loads(answer[answer.find(b"\r\n\r\n") + 4:])
+        pages.append(len(answer))
+        seen += [note["id"] for note in page["notes"] if note["message"] == "\x01" * 65536]
+        query = f"limit=1000&before={page['next_before']}" if page["more"] else ""
+    print(f"30 heavy notes in {len(pages)} answers of {max(pages)} bytes at most")
+    if max(pages) > (8 << 20) + 400_000 or len(pages) < 2:
+        fail(f"notes answers of {pages} bytes: not bounded to 8 MiB")
+    if len(seen) != 30 or len(set(seen)) != 30:
+        fail(f"following the cursor gave {len(seen)} heavy notes, {len(set(seen))} distinct")
 
     # The slow heads lose their connections once the head's time is up.
     time.sleep(10)

@@ -10,6 +10,8 @@ namespace pushnote::inbox {
 
 // The answers of the JSON API: never cached, errors as {"status", "message"}.
 void AnswerJson(httplib::Response& response, int status, const nlohmann::ordered_json& value);
+// An answer whose JSON text is written already.
+void AnswerJsonText(httplib::Response& response, int status, std::string text);
 void AnswerError(httplib::Response& response, int status, const std::string& message);
 
 }  // namespace pushnote::inbox

@@ -150,6 +150,17 @@ std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes) {
 
 std::vector<Note> NoteStore::List(int limit, std::optional<std::int64_t> before,
                                   std::optional<std::int64_t> after) {
+    std::vector<Note> notes;
+    ForEach(limit, before, after, [&notes](const Note& note) {
+        notes.push_back(note);
+        return true;
+    });
+    return notes;
+}
+
+void NoteStore::ForEach(int limit, std::optional<std::int64_t> before,
+                        std::optional<std::int64_t> after,
+                        const std::function<bool(const Note&)>& each) {
     std::lock_guard lock(mutex_);
     sqlite::Statement query =
         database_.Prepare(std::string("SELECT ") + kNoteColumns +
@@ -157,9 +168,8 @@ std::vector<Note> NoteStore::List(int limit, std::optional<std::int64_t> before,
     query.Bind(1, before.value_or(INT64_MAX))
         .Bind(2, after.value_or(0))
         .Bind(3, std::int64_t{limit});
-    std::vector<Note> notes;
-    while (query.Step()) notes.push_back(ReadNote(query));
-    return notes;
+    while (query.Step() && each(ReadNote(query))) {
+    }
 }
 
 std::optional<Note> NoteStore::Find(std::int64_t id) {

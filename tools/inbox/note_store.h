@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -60,6 +61,10 @@ public:
     // Newest first; only notes with ids between `after` and `before`, those given.
     std::vector<Note> List(int limit, std::optional<std::int64_t> before,
                            std::optional<std::int64_t> after);
+    // The same, one note at a time, until each returns false: only one note
+    // is held at once.
+    void ForEach(int limit, std::optional<std::int64_t> before, std::optional<std::int64_t> after,
+                 const std::function<bool(const Note&)>& each);
     std::optional<Note> Find(std::int64_t id);
     std::optional<StoredImage> Image(std::int64_t id);
     // Deletes every note; returns how many there were.

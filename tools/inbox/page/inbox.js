@@ -101,20 +101,26 @@ function oldestShown() {
 
 const PAGE = 1000;
 
+// One answer: its notes, and the cursor to the rest when the answer's size
+// or the limit cut it short.
+async function fetchPage(query) {
+  return (await fetch(`/api/notes?${new URLSearchParams(query)}`)).json();
+}
+
 async function fetchNotes(query) {
-  return (await (await fetch(`/api/notes?${new URLSearchParams(query)}`)).json()).notes;
+  return (await fetchPage(query)).notes;
 }
 
 // Every note with an id above `after`, newest first, a page at a time.
 async function notesAfter(after) {
   const notes = [];
+  const query = { limit: PAGE };
+  if (after > 0) query.after = after;
   for (;;) {
-    const query = { limit: PAGE };
-    if (after > 0) query.after = after;
-    if (notes.length) query.before = notes[notes.length - 1].id;
-    const page = await fetchNotes(query);
-    notes.push(...page);
-    if (page.length < PAGE) return notes;
+    const page = await fetchPage(query);
+    notes.push(...page.notes);
+    if (!page.more) return notes;
+    query.before = page.next_before;
   }
 }
 
