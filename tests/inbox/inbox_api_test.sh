@@ -91,16 +91,26 @@ grep -q "replacing the development CA" "$work/inbox.log" || fail "no notice of t
 # The CA vouches for the inbox, and for no other name even with its own key.
 openssl verify -CAfile "$data/tls/ca.pem" "$data/tls/server.pem" >/dev/null ||
     fail "the server certificate does not verify"
-openssl req -new -newkey rsa:2048 -nodes -subj "/CN=example.com" -keyout "$work/other.key" \
-    -out "$work/other.csr" 2>/dev/null
-printf 'subjectAltName=DNS:example.com\n' >"$work/other.ext"
-openssl x509 -req -in "$work/other.csr" -CA "$data/tls/ca.pem" -CAkey "$data/tls/ca.key" \
-    -set_serial 7 -days 1 -extfile "$work/other.ext" -out "$work/other.pem" 2>/dev/null
-if openssl verify -CAfile "$data/tls/ca.pem" "$work/other.pem" >"$work/verify.log" 2>&1; then
-    fail "a certificate for example.com signed by the CA verifies"
-fi
-grep -q "permitted subtree violation" "$work/verify.log" ||
-    fail "refused for another reason: $(cat "$work/verify.log")"
+# Each row: a name, the extensions of a certificate signed with the CA's own
+# key, the verify options, and why it must be refused.
+while IFS='|' read -r name extensions options reason; do
+    openssl req -new -newkey rsa:2048 -nodes -subj "/CN=$name" -keyout "$work/other.key" \
+        -out "$work/other.csr" 2>/dev/null
+    printf '%s\n' "$extensions" | tr ';' '\n' >"$work/other.ext"
+    openssl x509 -req -in "$work/other.csr" -CA "$data/tls/ca.pem" -CAkey "$data/tls/ca.key" \
+        -set_serial 7 -days 1 -extfile "$work/other.ext" -out "$work/other.pem" 2>/dev/null
+    # shellcheck disable=SC2086 # the options are words
+    if openssl verify $options -CAfile "$data/tls/ca.pem" "$work/other.pem" >"$work/verify.log" 2>&1; then
+        fail "a certificate for $name signed by the CA verifies"
+    fi
+    grep -q "$reason" "$work/verify.log" || fail "$name refused for another reason: $(cat "$work/verify.log")"
+done <<'ROWS'
+example.com|subjectAltName=DNS:example.com||permitted subtree violation
+evil.localhost|subjectAltName=DNS:evil.localhost||excluded subtree violation
+mail for localhost|subjectAltName=DNS:localhost;extendedKeyUsage=emailProtection|-purpose smimesign|at 1 depth lookup: unsuitable certificate purpose
+ROWS
+openssl verify -purpose sslserver -CAfile "$data/tls/ca.pem" "$data/tls/server.pem" >/dev/null ||
+    fail "the server certificate does not verify for a server"
 
 # name | status | text in the body | request
 expect "form note" 200 '{"status":200,"message":"ok"}' \
@@ -192,6 +202,9 @@ expect "clear" 200 '"deleted":3' -X DELETE -H 'X-PushNote-Inbox: 1' "$base/api/n
 
 # The ca command prints the CA the server's certificate comes from.
 "$inbox" ca --data "$data" | cmp -s - "$data/tls/ca.pem" || fail "ca printed another file"
+# On a new data folder, ca makes it private before it writes the CA's key.
+"$inbox" ca --data "$work/ca-only" >/dev/null || fail "ca on a new data folder"
+[[ $(stat -c %a "$work/ca-only") == 700 ]] || fail "ca left the folder $(stat -c %a "$work/ca-only")"
 stop_inbox
 
 # Listening beyond loopback warns first (this address cannot be bound here).

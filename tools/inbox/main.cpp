@@ -25,6 +25,8 @@ using namespace pushnote::inbox;
 constexpr const char* kProgram = "pushnote-inbox";
 
 int PrintCa(const Options& options) {
+    // The folder is made private before the CA's key goes into it.
+    MakeDataFolderPrivate(options.data, options.data / "inbox.sqlite3");
     const TlsFiles files = EnsureTlsFiles(options.data / "tls");
     std::ifstream in(files.caCert);
     std::cout << in.rdbuf();

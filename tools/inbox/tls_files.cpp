@@ -22,8 +22,10 @@ namespace fs = std::filesystem;
 constexpr long kCaDays = 3650;
 constexpr long kServerDays = 397;
 constexpr long kSecondsPerDay = 86400;
+// localhost alone: a DNS subtree would also let its subdomains through.
 constexpr const char* kLoopbackNames =
-    "critical,permitted;DNS:localhost,permitted;IP:127.0.0.0/255.0.0.0,"
+    "critical,permitted;DNS:localhost,excluded;DNS:.localhost,"
+    "permitted;IP:127.0.0.0/255.0.0.0,"
     "permitted;IP:::1/ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff";
 
 struct FreeKey {
@@ -119,6 +121,9 @@ Cert NewCert(EVP_PKEY* key, const char* commonName, long days, X509* issuer, EVP
         AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:TRUE,pathlen:0");
         AddExtension(cert.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign");
         AddExtension(cert.get(), signer, NID_name_constraints, kLoopbackNames);
+        // A store that imports the CA trusts it for servers only, not for
+        // code signing or mail.
+        AddExtension(cert.get(), signer, NID_ext_key_usage, "serverAuth");
     }
     Require(X509_sign(cert.get(), issuerKey ? issuerKey : key, EVP_sha256()) > 0, "signing failed");
     return cert;
@@ -154,6 +159,19 @@ void WriteCerts(const fs::path& path, std::initializer_list<X509*> certs) {
     });
 }
 
+// Whether a CA of ours carries every limit the inbox gives its CA now: name
+// constraints that exclude the subdomains of localhost, and server
+// authentication as its only use. An older one is replaced.
+bool LimitedToLoopbackServers(X509* ca) {
+    const auto* constraints = static_cast<NAME_CONSTRAINTS*>(
+        X509_get_ext_d2i(ca, NID_name_constraints, nullptr, nullptr));
+    const bool excludes = constraints && constraints->excludedSubtrees &&
+                          sk_GENERAL_SUBTREE_num(constraints->excludedSubtrees) > 0;
+    NAME_CONSTRAINTS_free(const_cast<NAME_CONSTRAINTS*>(constraints));
+    return excludes && (X509_get_extension_flags(ca) & EXFLAG_XKUSAGE) &&
+           X509_get_extended_key_usage(ca) == XKU_SSL_SERVER;
+}
+
 }  // namespace
 
 TlsFiles EnsureTlsFiles(const fs::path& folder) {
@@ -164,7 +182,7 @@ TlsFiles EnsureTlsFiles(const fs::path& folder) {
 
     Cert ca = ReadCert(files.caCert);
     Key caKey = ReadKey(caKeyPath);
-    const bool unconstrained = ca && X509_get_ext_by_NID(ca.get(), NID_name_constraints, -1) < 0;
+    const bool unconstrained = ca && !LimitedToLoopbackServers(ca.get());
     if (unconstrained) {
         std::fprintf(stderr,
                      "pushnote-inbox: replacing the development CA by one limited to localhost, "
