@@ -237,6 +237,40 @@ TEST_F(DecodeGifFrameTest, TakesAFrameOfAsManyPixelsAsACanvasMayHave) {
     EXPECT_TRUE(PixelsAre(image, [](int x, int) { return x % 2 ? kBlue : kRed; }));
 }
 
+// An interlaced frame of 8 rows on a 4-row canvas whose data ends right
+// after the last row the canvas shows (the 6th in interlaced order: rows 0,
+// 4, 2, 6, 1, 3): a decoder must stop there, not read on for rows 5 and 7.
+TEST_F(DecodeGifFrameTest, StopsAnInterlacedFrameAfterItsLastVisibleRow) {
+    if (kDecoderReadsWholeFrames) GTEST_SKIP() << "the decoder reads whole frames";
+    GifPicture picture{6, 4, {kBlack, kBlue, kRed, kGreen}, {}};
+    picture.frames.push_back(FullFrame(6, 6, [](int, int dataRow) { return dataRow % 4; }));
+    std::string bytes = EncodeGif(picture);
+    const std::size_t descriptor = bytes.find("\x21\xF9\x04") + 8;
+    bytes[descriptor + 7] = 8;
+    bytes[descriptor + 9] = static_cast<char>(bytes[descriptor + 9] | 0x40);
+    PictureSink image;
+    ASSERT_TRUE(
+        DecodeGifFrame(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), image));
+    // Data rows 0, 4, 2 and 5 land on canvas rows 0 to 3.
+    const Rgb rows[] = {kBlack, kBlack, kRed, kBlue};
+    EXPECT_TRUE(PixelsAre(image, [&](int, int y) { return rows[y]; }));
+}
+
+// The canvas limit on its boundary: exactly 100 megapixels are allowed.
+TEST(CanvasSize, IsAcceptedUpToTheLimitAndNotBeyond) {
+    struct Case {
+        std::uint32_t width, height;
+        bool acceptable;
+    };
+    for (const Case c :
+         {Case{20000, 5000, true}, Case{20000, 5001, false}, Case{5000, 20000, true},
+          Case{10001, 10000, false}, Case{65500, 1526, true}, Case{65500, 1527, false},
+          Case{65501, 1, false}, Case{1, 65501, false}, Case{0, 1, false}, Case{1, 0, false}}) {
+        EXPECT_EQ(IsAcceptableSize(c.width, c.height), c.acceptable)
+            << c.width << " x " << c.height;
+    }
+}
+
 struct BrokenCase {
     const char* name;
     std::string bytes;
@@ -259,6 +293,8 @@ const BrokenCase kBrokenCases[] = {
     // (the rows the canvas shows are all there).
     {"frame_of_20000_by_5001", ClaimingFrameHeight(20000, 4, 5001)},
     {"frame_of_65535_by_65535", ClaimingFrameHeight(65535, 4, 65535)},
+    {"canvas_of_20000_by_5001",
+     EncodeGif({20000, 5001, {kRed}, {FullFrame(1, 1, [](int, int) { return 0; })}})},
 };
 
 class BrokenGifTest : public ::testing::TestWithParam<BrokenCase> {};
