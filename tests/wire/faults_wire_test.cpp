@@ -5,14 +5,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "http/transport_config.h"
+#include "image/scratch_folder.h"
 #include "pushnote.h"
 #include "support/loaded_library.h"
 #include "support/open_handles.h"
@@ -83,7 +82,9 @@ class FaultsWire : public ::testing::TestWithParam<std::tuple<FaultCase, std::st
 protected:
     static void SetUpTestSuite() {
         library = new LoadedLibrary(LibraryUnderTest());
-        std::ofstream(ImagePath(), std::ios::binary) << std::string("\x89PNG\r\n\x1A\n\0\0", 10);
+        // A folder of this run's own: two runs at once must not share the image.
+        folder = new testing::ScratchFolder;
+        folder->Write("faults.png", std::string("\x89PNG\r\n\x1A\n\0\0", 10));
         // What the first calls set up once for the process (a sender's
         // connection pool, the TLS library) is not held per call.
         if (!library->Loaded()) return;
@@ -91,12 +92,10 @@ protected:
         Run("HttpReadFile", "", "/text");
     }
     static void TearDownTestSuite() {
-        std::filesystem::remove(ImagePath());
         delete library;
+        delete folder;
     }
-    static std::string ImagePath() {
-        return (std::filesystem::temp_directory_path() / "pushnote_faults_wire.png").string();
-    }
+    static std::string ImagePath() { return folder->PathOf("faults.png"); }
     // Makes the call with the fault asked for in the token or the URL path;
     // a fetch leaves its text in fetched.
     static std::int32_t Run(const std::string& call, const std::string& fault,
@@ -123,6 +122,7 @@ protected:
     }
 
     static inline LoadedLibrary* library = nullptr;
+    static inline testing::ScratchFolder* folder = nullptr;
 };
 
 TEST_P(FaultsWire, GivesItsCodeInTimeAndHoldsNothing) {
