@@ -158,6 +158,7 @@ try:
         tls = connect(f"127.0.0.{2 + i % 2}")
         tls.sendall(b"POST /api/notify HTTP/1.1\r\nHost: localhost\r\n")
         slow.append(tls)
+    slow_since = time.monotonic()
     streams, refused = [], 0
     for i in range(40):
         tls = connect(f"127.0.0.{4 + i % 2}")
@@ -170,8 +171,8 @@ try:
             tls.close()
         else:
             fail(f"event stream answered {status}: {answer[:200]!r}")
-    if not streams or refused == 0:
-        fail(f"{len(streams)} streams open and {refused} refused: expected a cap")
+    if len(streams) != 32 or refused != 8:
+        fail(f"{len(streams)} streams open and {refused} refused: expected 32 and 8")
     status, seconds = send_note("under+load")
     print(f"note under 64 half-sent heads and {len(streams)} open streams: {status} "
           f"in {seconds * 1000:.0f} ms")
@@ -235,8 +236,24 @@ try:
     if len(seen) != 30 or len(set(seen)) != 30:
         fail(f"following the cursor gave {len(seen)} heavy notes, {len(set(seen))} distinct")
 
+    # An idle keep-alive connection is closed after about 5 s.
+    with connect("127.0.0.9") as tls:
+        tls.sendall(head(["GET /api/chaos HTTP/1.1", "Host: localhost"]))
+        status, _ = read_answer(tls)
+        answered = time.monotonic()
+        tls.settimeout(15)
+        try:
+            while tls.recv(4096):
+                pass
+        except OSError:
+            pass
+        idle = time.monotonic() - answered
+    print(f"idle keep-alive connection closed after {idle:.1f} s")
+    if status != 200 or not 4 <= idle <= 7.5:
+        fail(f"idle keep-alive connection closed after {idle:.1f} s, expected about 5 s")
+
     # The slow heads lose their connections once the head's time is up.
-    time.sleep(10)
+    time.sleep(max(0, slow_since + 10.5 - time.monotonic()))
     dropped = 0
     for tls in slow:
         tls.settimeout(3)
