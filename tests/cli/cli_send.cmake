@@ -20,10 +20,19 @@ expect_equal("${status}" 0 "exit status of send -")
 read_new_record("${before}")
 expect_equal("${record_body}" "message=Backup of /srv done: 3 %26 4 OK" "form body from stdin")
 
-file(WRITE ${WORK_DIR}/token "from-file\n")
-file(CHMOD ${WORK_DIR}/token PERMISSIONS OWNER_READ OWNER_WRITE)
+# Characters beyond any ANSI code page, in the message and in a file name,
+# arrive as their exact UTF-8.
 list_records(before)
-run_pushnote(send "Hi" --token-file ${PATH_PREFIX}${WORK_DIR}/token TOKEN from-environment)
+run_pushnote(send "Backup ✅ 完了 🎉" TOKEN cli-token)
+expect_equal("${status}" 0 "exit status of send with emoji and CJK")
+read_new_record("${before}")
+expect_equal("${record_body}" "message=Backup ✅ 完了 🎉" "form body with emoji and CJK")
+
+set(token_file "${WORK_DIR}/トークン🔑")
+file(WRITE ${token_file} "from-file\n")
+file(CHMOD ${token_file} PERMISSIONS OWNER_READ OWNER_WRITE)
+list_records(before)
+run_pushnote(send "Hi" --token-file ${PATH_PREFIX}${token_file} TOKEN from-environment)
 expect_equal("${status}" 0 "exit status with a token file")
 read_new_record("${before}")
 expect_contains("${record_head}" "Authorization: Bearer from-file\n" "token from the file")

@@ -13,6 +13,18 @@ file(SHA256 ${record_stem}.part-imageFile sent)
 file(SHA256 ${IMAGE} original)
 expect_equal("${sent}" "${original}" "image part")
 
+# A message and a file name beyond any ANSI code page.
+set(named_image "${WORK_DIR}/写真🎉.png")
+file(COPY_FILE ${IMAGE} ${named_image})
+list_records(before)
+run_pushnote(send "完了 ✅ 🎉" --image ${PATH_PREFIX}${named_image} TOKEN cli-token)
+expect_equal("${status}" 0 "exit status of send --image with emoji and CJK\n${err}")
+read_new_record("${before}")
+file(READ ${record_stem}.part-message message)
+expect_equal("${message}" "完了 ✅ 🎉" "message part with emoji and CJK")
+file(SHA256 ${record_stem}.part-imageFile sent)
+expect_equal("${sent}" "${original}" "image part of a file named in CJK")
+
 run_pushnote(send "Hi" --image ${PATH_PREFIX}${WORK_DIR}/notes.txt TOKEN cli-token)
 expect_equal("${status}" 65 "exit status with a text file as the image")
 expect_equal("${err}" "pushnote: the image type is not JPEG, JPG, PNG or GIF (-60)\n"

@@ -6,6 +6,7 @@
 
 #include "base/access_token.h"
 #include "command_failure.h"
+#include "command_text.h"
 #include "delivery.h"
 #include "fetch/http_read_file.h"
 #include "note_file.h"
@@ -38,7 +39,7 @@ RetrySettings Settings(const RetryOptions& options) {
 }
 
 Outbox OpenOutbox(const std::optional<std::string>& directory) {
-    return Outbox(directory ? std::filesystem::path(*directory) : Outbox::DefaultDirectory());
+    return Outbox(directory ? PathFromText(*directory) : Outbox::DefaultDirectory());
 }
 
 ExitStatus StatusFor(Verdict verdict) {

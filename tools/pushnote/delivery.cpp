@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "command_text.h"
 #include "exports/service_config.h"
 #include "form_text.h"
-#include "notify/push_note.h"
-#include "notify/push_note_with_image.h"
 #include "pushnote_result_texts.h"
 
 namespace pushnote::command {
@@ -31,10 +30,8 @@ Deliverer::Deliverer(RetrySettings settings)
 Outcome Deliverer::TryOnce(const Note& note) {
     recorder_.Reset();
     const ResultCode result =
-        note.imagePath
-            ? PushNoteWithImage(note.message.c_str(), note.imagePath->c_str(), config::kService,
-                                recorder_)
-            : PushNote(EscapeFormText(note.message).c_str(), config::kService, recorder_);
+        note.imagePath ? SendWithImage(note.message, *note.imagePath, config::kService, recorder_)
+                       : SendFormText(EscapeFormText(note.message), config::kService, recorder_);
     return {Classify(result, recorder_.status()), Describe(result, recorder_.status())};
 }
 

@@ -1,10 +1,13 @@
 // pushnote: sends notifications and fetches text from the command line.
 #include <cstdio>
 #include <exception>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "command_failure.h"
 #include "command_line.h"
+#include "command_text.h"
 #include "commands.h"
 #include "exit_status.h"
 
@@ -27,10 +30,15 @@ int Report(const char* what, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int exitStatus = kSucceeded;
-    const auto request = ParseCommandLine(argc, argv, exitStatus);
-    if (!request) return exitStatus;
     try {
+        std::vector<std::string> arguments = CommandArguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments) pointers.push_back(argument.data());
+        pointers.push_back(nullptr);
+        int exitStatus = kSucceeded;
+        const auto request =
+            ParseCommandLine(static_cast<int>(arguments.size()), pointers.data(), exitStatus);
+        if (!request) return exitStatus;
         std::visit(Dispatch{}, *request);
     } catch (const CommandFailure& failure) {
         return Report(failure.what(), failure.status());

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "command_failure.h"
+#include "command_text.h"
 #include "image/file_services.h"
 #include "image/working_path.h"
 
@@ -48,10 +49,10 @@ std::string ReadWholeFile(const fs::path& path) {
 namespace {
 
 files::ReadOnlyFile OpenImageFile(const std::string& path) {
-    // The path as the library's ANSI call would open it.
+    // The path as the sender will open it.
     WorkingPath native;
     files::ReadOnlyFile file;
-    if (native.Assign(path.c_str())) file = files::ReadOnlyFile::Open(native.text);
+    if (AssignWorkingPath(native, path)) file = files::ReadOnlyFile::Open(native.text);
     if (!file) {
         throw CommandFailure("the image " + path + " is no regular file that can be read",
                              kBadInput);
@@ -94,7 +95,7 @@ Note DecodeNote(const std::string& text, const fs::path& directory, const fs::pa
     if (extra.starts_with(kImageKey)) {
         const std::string imageName(
             extra.substr(kImageKey.size(), extra.find('\n') - kImageKey.size()));
-        note.imagePath = (directory / imageName).string();
+        note.imagePath = TextFromPath(directory / PathFromText(imageName));
     }
     return note;
 }
@@ -102,7 +103,7 @@ Note DecodeNote(const std::string& text, const fs::path& directory, const fs::pa
 std::vector<fs::path> ImagesOf(const Note& note) {
     std::vector<fs::path> images;
     if (!note.imagePath) return images;
-    const fs::path copy = *note.imagePath;
+    const fs::path copy = PathFromText(*note.imagePath);
     fs::path converted = copy;
     converted.replace_extension(".jpg");
     for (const fs::path& image : {copy, converted}) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "command_failure.h"
+#include "command_text.h"
 #include "note_file.h"
 #include "spool_files.h"
 #include "spool_temporary.h"
@@ -37,8 +38,8 @@ std::string Outbox::Queue(const Note& note) {
         std::optional<HeldFile> image;
         if (note.imagePath) {
             // The extension stays: it tells the sender the image's type.
-            imageName =
-                name + std::string(kImageInfix) + fs::path(*note.imagePath).extension().string();
+            imageName = name + std::string(kImageInfix) +
+                        TextFromPath(PathFromText(*note.imagePath).extension());
             image.emplace(WriteFileDurably(directory_, imageName, ReadImageFile(*note.imagePath)));
         }
         // The note appears last, so a flush never finds it without its image;

@@ -142,7 +142,7 @@ void CreatePrivateFolder(const fs::path& folder) {
 void SyncFolder(const fs::path&) {}
 
 std::optional<fs::path> DefaultStateDirectory() {
-    if (const char* local = std::getenv("LOCALAPPDATA"); local && *local) return fs::path(local);
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local && *local) return fs::path(local);
     return std::nullopt;
 }
 

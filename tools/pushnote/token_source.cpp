@@ -5,12 +5,13 @@
 #include <string_view>
 
 #include "command_failure.h"
+#include "command_text.h"
 
 namespace pushnote::command {
 
 std::optional<std::string> ReadToken(const std::optional<std::string>& tokenFile) {
     if (tokenFile) {
-        std::ifstream file(*tokenFile, std::ios::binary);
+        std::ifstream file(PathFromText(*tokenFile), std::ios::binary);
         std::string token;
         // A file that ends without a line break still gives its one line.
         if (!file || (!std::getline(file, token) && !file.eof())) {
