@@ -63,14 +63,15 @@ foreach(program bin/PushNote.dll bin/pushnote.exe)
 endforeach()
 
 # pushnote.exe is built from the library's sources and needs system DLLs
-# only: the C and C++ run-time libraries of MinGW are linked in.
+# only: the C and C++ run-time libraries of MinGW are linked in, and shell32
+# splits its UTF-16 command line.
 execute_process(COMMAND ${OBJDUMP} -p ${kit}/bin/pushnote.exe OUTPUT_VARIABLE command_tables
                 COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "DLL Name: [^\n]+" command_imports "${command_tables}")
 list(TRANSFORM command_imports REPLACE "DLL Name: " "")
 list(TRANSFORM command_imports TOLOWER)
 list(SORT command_imports)
-expect_equal("${command_imports}" "kernel32.dll;msvcrt.dll;ole32.dll;wininet.dll"
+expect_equal("${command_imports}" "kernel32.dll;msvcrt.dll;ole32.dll;shell32.dll;wininet.dll"
              "DLLs pushnote.exe imports")
 
 # Every export of the DLL, and nothing else, can be imported through each
