@@ -37,7 +37,7 @@ bool IsLoopbackIpv4(std::string_view text) {
 // a body of any other route, chunked or up to the connection's end when it
 // has no length, before the route sees it.
 std::optional<std::pair<int, std::string>> RefuseUnboundedBody(const Request& request) {
-    if (request.path == "/api/notify") return std::nullopt;
+    if (request.path == "/api/notify" && request.method == "POST") return std::nullopt;
     const bool bodyExpected = request.method == "POST" || request.method == "PUT" ||
                               request.method == "PATCH" || request.method == "PRI";
     if (request.has_header("Transfer-Encoding") ||
