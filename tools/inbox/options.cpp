@@ -38,7 +38,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--listen", options.listen,
                    "address to listen on; anything but loopback lets the network read the notes");
     app.add_option("--trusted-proxy", options.trustedProxy,
-                   "address of a reverse proxy in front, whose X-Forwarded-For names the client");
+                   "address of a reverse proxy in front, held only to the total of connections");
     app.add_flag("--http", options.http, "plain HTTP instead of HTTPS");
     app.add_option("--cert", options.service.cert,
                    "certificate chain (PEM) to use instead of the inbox's own");

@@ -17,8 +17,8 @@ struct Options {
     std::filesystem::path data;
     Listener service{8443, {}, {}};
     std::string listen = "127.0.0.1";
-    // A reverse proxy in front: its connections count only to the total,
-    // and its requests name their client in X-Forwarded-For.
+    // A reverse proxy in front, speaking for many clients: its connections
+    // count only to the total.
     std::string trustedProxy;
     bool http = false;
     std::vector<std::string> tokens;
