@@ -21,6 +21,8 @@ constexpr int kMaxLimit = 1000;
 // 1,000 notes of control characters would otherwise take 400 MB. It always
 // holds at least one note, so that following the cursor ends.
 constexpr std::size_t kNotesAnswerBytes = 8 * 1024 * 1024;
+// Room for what closes the answer after its last note.
+constexpr std::size_t kAnswerTailBytes = 64;
 
 std::optional<std::int64_t> ParseId(const std::string& text) {
     std::int64_t value = 0;
@@ -51,12 +53,14 @@ void ListNotes(Inbox& inbox, const Request& request, Response& response) {
     bool more = false;
     std::int64_t oldest = 0;
     inbox.store.ForEach(limit + 1, before, after, [&](const Note& note) {
-        if (given == limit || (given > 0 && text.size() >= kNotesAnswerBytes)) {
+        const std::string noteText = Dump(ToJson(note));
+        if (given == limit ||
+            (given > 0 && text.size() + noteText.size() + kAnswerTailBytes > kNotesAnswerBytes)) {
             more = true;
             return false;
         }
         if (given++ > 0) text += ',';
-        text += Dump(ToJson(note));
+        text += noteText;
         oldest = note.id;
         return true;
     });
