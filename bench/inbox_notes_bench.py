@@ -6,6 +6,7 @@ of JSON), fetched with limit=1000 and then by following the cursor.
 """
 import json
 import os
+import shutil
 import sqlite3
 import ssl
 import subprocess
@@ -76,3 +77,4 @@ try:
     print(f"peak memory after the notes: {peak_mib(server.pid):.1f} MiB")
 finally:
     stop(server)
+    shutil.rmtree(work, ignore_errors=True)
