@@ -111,6 +111,10 @@ mail for localhost|subjectAltName=DNS:localhost;extendedKeyUsage=emailProtection
 ROWS
 openssl verify -purpose sslserver -CAfile "$data/tls/ca.pem" "$data/tls/server.pem" >/dev/null ||
     fail "the server certificate does not verify for a server"
+# Server authentication is the CA's one use: a store that imports it trusts
+# it neither for code signing nor for mail.
+[[ $(openssl x509 -in "$data/tls/ca.pem" -noout -ext extendedKeyUsage | tail -n +2 | tr -d ' ') == \
+    TLSWebServerAuthentication ]] || fail "the CA has other uses than server authentication"
 
 # name | status | text in the body | request
 expect "form note" 200 '{"status":200,"message":"ok"}' \
@@ -192,7 +196,13 @@ expect "chaos off" 200 '"status":0' "${json[@]}" --data-binary '{"silent":false}
 before=$(note_count)
 [[ $before -eq 9 ]] || fail "expected 9 stored notes, found $before"
 stop_inbox
+# A CA of the previous shape, limited to localhost and its subdomains for any
+# use, is replaced too.
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=previous CA" \
+    -addext "nameConstraints=critical,permitted;DNS:localhost" \
+    -keyout "$data/tls/ca.key" -out "$data/tls/ca.pem" 2>/dev/null
 start_inbox --keep 3
+grep -q "replacing the development CA" "$work/inbox.log" || fail "the previous CA was kept"
 [[ $(note_count) -eq 3 ]] || fail "--keep 3 left $(note_count) notes"
 expect "newest kept" 200 '"message":"hush"' "$base/api/notes?limit=1"
 expect "another note" 200 '"message":"ok"' "${good[@]}" --data-binary 'message=four' "$notify"
