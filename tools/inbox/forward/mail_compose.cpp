@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 
@@ -10,9 +11,9 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 constexpr std::size_t kBase64LineLength = 76;
-// A B encoded-word holds at most 75 characters: 12 of frame, 63 of base64,
-// that is 45 bytes of text.
-constexpr std::size_t kEncodedWordBytes = 45;
+// A B encoded-word holds at most 75 characters, 12 of them its frame.
+constexpr std::size_t kEncodedWordLength = 75;
+constexpr std::size_t kEncodedWordFrame = 12;
 constexpr std::size_t kHeaderLineLength = 78;
 
 // Length of the UTF-8 sequence at text[at], or 0 when it is not valid.
@@ -179,11 +180,15 @@ std::string SubjectHeader(std::string_view subject) {
     std::size_t at = 0;
     bool first = true;
     while (at < subject.size()) {
+        // The words fit their line: after "Subject: " on the first, after one space later.
+        std::size_t room =
+            std::min(kEncodedWordLength, kHeaderLineLength - (first ? header.size() + 1 : 1));
+        std::size_t wordBytes = (room - kEncodedWordFrame) / 4 * 3;
         std::size_t end = at;
         while (end < subject.size()) {
             std::size_t length = Utf8SequenceLength(subject, end);
             if (length == 0) length = 1;  // SubjectFromMessage leaves none
-            if (end + length - at > kEncodedWordBytes) break;
+            if (end + length - at > wordBytes) break;
             end += length;
         }
         header += first ? " " : "\r\n ";
