@@ -16,10 +16,8 @@
 namespace pushnote::inbox {
 namespace {
 
-std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> NewTlsContext(const std::string& cert,
-                                                           const std::string& key) {
-    std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> context(SSL_CTX_new(TLS_server_method()),
-                                                         SSL_CTX_free);
+std::shared_ptr<SSL_CTX> NewTlsContext(const std::string& cert, const std::string& key) {
+    std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
     if (!context || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
         SSL_CTX_use_certificate_chain_file(context.get(), cert.c_str()) != 1 ||
         SSL_CTX_use_PrivateKey_file(context.get(), key.c_str(), SSL_FILETYPE_PEM) != 1 ||
@@ -34,8 +32,23 @@ std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> NewTlsContext(const std::string& ce
 
 InboxServer::InboxServer(const std::string& cert, const std::string& key, ConnectionLimits limits,
                          const std::string& trustedProxy)
-    : limits_(limits), slots_(limits.connections, limits.connectionsPerClient, trustedProxy) {
-    if (!cert.empty()) tls_.reset(NewTlsContext(cert, key).release());
+    : limits_(limits),
+      cert_(cert),
+      key_(key),
+      slots_(limits.connections, limits.connectionsPerClient, trustedProxy) {
+    if (!cert.empty()) tls_ = NewTlsContext(cert, key);
+}
+
+void InboxServer::ReloadCertificate() {
+    if (cert_.empty()) return;
+    std::shared_ptr<SSL_CTX> fresh = NewTlsContext(cert_, key_);
+    const std::lock_guard<std::mutex> hold(tlsLock_);
+    tls_ = std::move(fresh);
+}
+
+std::shared_ptr<SSL_CTX> InboxServer::CurrentTls() {
+    const std::lock_guard<std::mutex> hold(tlsLock_);
+    return tls_;
 }
 
 InboxServer::~InboxServer() {
@@ -112,8 +125,9 @@ void InboxServer::ServeConnection(int socket) {
     const int yes = 1;
     setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     SSL* session = nullptr;
-    if (tls_) {
-        session = SSL_new(tls_.get());
+    // The session holds its own reference to the context it was made from.
+    if (const std::shared_ptr<SSL_CTX> tls = CurrentTls()) {
+        session = SSL_new(tls.get());
         if (!session || SSL_set_fd(session, socket) != 1) {
             SSL_free(session);
             close(socket);

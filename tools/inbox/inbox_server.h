@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <httplib.h>
@@ -29,18 +30,22 @@ public:
     void Bind(const std::string& host, std::uint16_t port);
     // Accepts connections until the process ends.
     [[noreturn]] void Serve();
+    // Reads the certificate and key again for the connections to come; open
+    // ones keep theirs. Throws std::runtime_error, keeping the old ones, when
+    // the new files do not make a usable pair.
+    void ReloadCertificate();
 
 private:
-    struct FreeContext {
-        void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
-    };
-
+    std::shared_ptr<SSL_CTX> CurrentTls();
     void ServeConnection(int socket);
     // Runs ServeConnection on a thread of its own; false when none can be had.
     bool StartConnectionThread(int socket, const std::string& client);
 
     ConnectionLimits limits_;
-    std::unique_ptr<SSL_CTX, FreeContext> tls_;
+    std::string cert_;
+    std::string key_;
+    std::mutex tlsLock_;
+    std::shared_ptr<SSL_CTX> tls_;
     int listener_ = -1;
     ClientSlots slots_;
 };

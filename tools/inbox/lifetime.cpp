@@ -40,17 +40,19 @@ sigset_t BlockStopSignals() {
 
 void ServeUntilStopped(const std::vector<std::unique_ptr<httplib::Server>>& servers,
                        const Lifetime& lifetime, const sigset_t& signals,
-                       const std::string& program, const std::function<void()>& announce) {
+                       const std::string& program, const std::function<void()>& announce,
+                       const std::function<void()>& reload) {
     std::vector<std::function<void()>> acceptLoops;
     for (const auto& server : servers) {
         acceptLoops.emplace_back([listening = server.get()] { listening->listen_after_bind(); });
     }
-    ServeUntilStopped(acceptLoops, lifetime, signals, program, announce);
+    ServeUntilStopped(acceptLoops, lifetime, signals, program, announce, reload);
 }
 
 void ServeUntilStopped(const std::vector<std::function<void()>>& acceptLoops,
                        const Lifetime& lifetime, const sigset_t& signals,
-                       const std::string& program, const std::function<void()>& announce) {
+                       const std::string& program, const std::function<void()>& announce,
+                       const std::function<void()>& reload) {
     for (const auto& acceptLoop : acceptLoops) std::thread(acceptLoop).detach();
 
     // From here on the workers may run: the process ends with _Exit. Each
@@ -63,7 +65,7 @@ void ServeUntilStopped(const std::vector<std::function<void()>>& acceptLoops,
 
     alarm(lifetime.maxSeconds);
     int received = 0;
-    sigwait(&signals, &received);
+    while (sigwait(&signals, &received) == 0 && received == SIGHUP && reload) reload();
     if (!lifetime.pidFile.empty()) {
         std::error_code ignored;
         fs::remove(lifetime.pidFile, ignored);

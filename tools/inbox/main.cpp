@@ -42,6 +42,17 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
     std::fflush(stdout);
 }
 
+// What SIGHUP renews: the certificate and key, for the connections to come.
+// A file that cannot be used leaves the old ones serving.
+void Reload(InboxServer& server) {
+    try {
+        server.ReloadCertificate();
+        std::fprintf(stderr, "%s: certificate reloaded\n", kProgram);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: kept the old certificate: %s\n", kProgram, e.what());
+    }
+}
+
 // Serves until a signal or the end of the lifetime, then ends the process.
 [[noreturn]] void Serve(Options& options, const sigset_t& signals) {
     if (!IsLoopback(options.listen)) {
@@ -93,8 +104,9 @@ void PrintWelcome(const Options& options, const std::string& caFile) {
     InstallApiRoutes(server, inbox);
     InstallNotifyRoute(server, inbox);
     server.Bind(options.listen, options.service.port);
-    ServeUntilStopped({[&server] { server.Serve(); }}, options.lifetime, signals, kProgram,
-                      [&] { PrintWelcome(options, caFile); });
+    ServeUntilStopped(
+        {[&server] { server.Serve(); }}, options.lifetime, signals, kProgram,
+        [&] { PrintWelcome(options, caFile); }, [&server] { Reload(server); });
 }
 
 }  // namespace
