@@ -14,6 +14,8 @@ import sys
 import tempfile
 import time
 
+from process_memory import peak_mib
+
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 inbox = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
     root, "build/linux/tools/inbox/pushnote-inbox")
@@ -38,14 +40,6 @@ def status_of(tls):
             return 0
         got += piece
     return int(got.split(b" ", 2)[1])
-
-
-def peak_mib(pid):
-    with open(f"/proc/{pid}/status") as status:
-        for line in status:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1]) / 1024
-    return 0.0
 
 
 def note_ms():

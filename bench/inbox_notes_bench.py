@@ -15,6 +15,8 @@ import tempfile
 import time
 import urllib.request
 
+from process_memory import peak_mib
+
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 inbox = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
     root, "build/linux/tools/inbox/pushnote-inbox")
@@ -22,14 +24,6 @@ port = int(sys.argv[2]) if len(sys.argv) > 2 else 48159
 work = tempfile.mkdtemp(prefix="inbox-notes-bench-")
 data = os.path.join(work, "data")
 log_path = os.path.join(work, "inbox.log")
-
-
-def peak_mib(pid):
-    with open(f"/proc/{pid}/status") as status:
-        for line in status:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1]) / 1024
-    return 0.0
 
 
 def start():
