@@ -1,10 +1,10 @@
 #include "notify/multipart_boundary.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "base/memory.h"
 #include "notify/multipart_format.h"

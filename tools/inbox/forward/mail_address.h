@@ -29,7 +29,7 @@ struct MailDestinationParse {
 
 MailDestinationParse ParseMailDestination(std::string_view url);
 
-// True for a plain addr-spec (local@domain) that is safe on an SMTP command
+// True for a plain address (local@domain) that is safe on an SMTP command
 // line and in a header: printable ASCII, one "@", no comma, angle bracket,
 // quote, space or control character.
 bool IsSafeMailAddress(std::string_view address);
