@@ -49,6 +49,23 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--max-image", options.maxImageBytes, "largest image in bytes; larger gets 413")
         ->check(CLI::PositiveNumber);
 
+    const char* forwarding = "Forwarding";
+    app.add_option("--forward", options.forward,
+                   "carry every note on to this destination (repeatable): mailto://, mailtos://, "
+                   "ntfy://, ntfys://, json://, jsons:// or https:// (see docs/inbox.md)")
+        ->group(forwarding);
+    app.add_option("--forward-ca", options.forwardCa,
+                   "CA certificates (PEM) trusted for the receivers instead of the system's")
+        ->check(CLI::ExistingFile)
+        ->group(forwarding);
+    std::int64_t giveUpSeconds = options.forwardGiveUp.count();
+    app.add_option("--forward-give-up", giveUpSeconds,
+                   "stop retrying a delivery after this long (s, m or h; default 24h)")
+        ->transform(CLI::AsNumberWithUnit({{"s", 1}, {"m", 60}, {"h", 3600}},
+                                          CLI::AsNumberWithUnit::CASE_SENSITIVE))
+        ->check(CLI::Range(std::int64_t{1}, std::int64_t{366} * 24 * 3600))
+        ->group(forwarding);
+
     const char* chaos = "Chaos (also set at run time with PUT /api/chaos)";
     app.add_option("--status", options.chaos.status, "answer every note with status N")
         ->check(CLI::Range(100, 599))
@@ -80,6 +97,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         return std::nullopt;
     }
     options.printCa = ca->parsed();
+    options.forwardGiveUp = std::chrono::seconds(giveUpSeconds);
     if (options.service.cert.empty() != options.service.key.empty()) {
         std::fputs("pushnote-inbox: --cert and --key go together\n", stderr);
         exitCode = 2;

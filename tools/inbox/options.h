@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -24,6 +25,10 @@ struct Options {
     std::vector<std::string> tokens;
     std::int64_t keep = 1000;
     std::uint64_t maxImageBytes = 10 * 1024 * 1024;
+    // Where every note is carried on to, one URL each (they may hold secrets).
+    std::vector<std::string> forward;
+    std::string forwardCa;  // trusted for the receivers instead of the system's CAs
+    std::chrono::seconds forwardGiveUp{24 * 3600};
     ChaosSettings chaos;
     Lifetime lifetime;
 };
