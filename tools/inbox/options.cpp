@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <cstdlib>
+#include <map>
 
 #include <CLI/CLI.hpp>
 
@@ -61,8 +62,9 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     std::int64_t giveUpSeconds = options.forwardGiveUp.count();
     app.add_option("--forward-give-up", giveUpSeconds,
                    "stop retrying a delivery after this long (s, m or h; default 24h)")
-        ->transform(CLI::AsNumberWithUnit({{"s", 1}, {"m", 60}, {"h", 3600}},
-                                          CLI::AsNumberWithUnit::CASE_SENSITIVE))
+        ->transform(CLI::AsNumberWithUnit(
+            std::map<std::string, std::int64_t>{{"s", 1}, {"m", 60}, {"h", 3600}},
+            CLI::AsNumberWithUnit::CASE_SENSITIVE))
         ->check(CLI::Range(std::int64_t{1}, std::int64_t{366} * 24 * 3600))
         ->group(forwarding);
 
