@@ -1,22 +1,8 @@
 #include "note_json.h"
 
-#include <ctime>
+#include "text_encoding.h"
 
 namespace pushnote::inbox {
-namespace {
-
-// "2026-01-31T12:34:56.789Z"
-std::string IsoTime(std::int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[32];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(ms % 1000));
-    return text;
-}
-
-}  // namespace
 
 nlohmann::ordered_json ToJson(const Note& note) {
     nlohmann::ordered_json image = nullptr;

@@ -6,6 +6,8 @@
 #include <array>
 #include <ctime>
 
+#include "text_encoding.h"
+
 namespace pushnote::inbox {
 namespace {
 
@@ -15,43 +17,6 @@ constexpr std::size_t kBase64LineLength = 76;
 constexpr std::size_t kEncodedWordLength = 75;
 constexpr std::size_t kEncodedWordFrame = 12;
 constexpr std::size_t kHeaderLineLength = 78;
-
-// Length of the UTF-8 sequence at text[at], or 0 when it is not valid.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned min = 0;
-    unsigned codepoint = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, min = 0x80, codepoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, min = 0x800, codepoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, min = 0x10000, codepoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-        codepoint = (codepoint << 6) | (byte(at + i) & 0x3F);
-    }
-    if (codepoint < min || codepoint > 0x10FFFF || (codepoint >= 0xD800 && codepoint <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
-std::string Base64(std::string_view bytes) {
-    std::string out(4 * ((bytes.size() + 2) / 3), '\0');
-    int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                  reinterpret_cast<const unsigned char*>(bytes.data()),
-                                  static_cast<int>(bytes.size()));
-    out.resize(static_cast<std::size_t>(written));
-    return out;
-}
 
 std::string Base64Lines(std::string_view bytes) {
     std::string encoded = Base64(bytes);

@@ -1,0 +1,147 @@
+// JSON webhooks: the note in one of a few bodies that receivers know.
+#include <nlohmann/json.hpp>
+
+#include "destination_kinds.h"
+#include "http_send.h"
+#include "text_encoding.h"
+
+namespace pushnote::inbox {
+namespace {
+
+enum class Template { PushNote, Slack, Discord };
+
+// Discord refuses a longer content.
+constexpr std::size_t kDiscordContentCharacters = 2000;
+
+std::string Dump(const nlohmann::ordered_json& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+std::string PercentEncode(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+
+// At most `characters` characters of UTF-8.
+std::string_view FirstCharacters(std::string_view text, std::size_t characters) {
+    std::size_t at = 0;
+    for (std::size_t count = 0; at < text.size() && count < characters; ++count) {
+        at += std::max<std::size_t>(1, Utf8SequenceLength(text, at));
+    }
+    return text.substr(0, std::min(at, text.size()));
+}
+
+class JsonDestination : public Destination {
+public:
+    JsonDestination(std::string url, std::string display, Template shape, UrlParts parts)
+        : url_(std::move(url)),
+          display_(std::move(display)),
+          template_(shape),
+          parts_(std::move(parts)) {}
+
+    SendResult Send(const OutgoingNote& note, const SendSettings& settings) const override {
+        HttpRequest request;
+        request.url = url_;
+        request.user = parts_.user;
+        request.password = parts_.password;
+        request.secrets = {parts_.path};
+        for (const auto& [key, value] : parts_.query) request.secrets.push_back(value);
+        request.headers.push_back("X-PushNote-Delivery: " + std::string(note.deliveryId));
+        std::string body;
+        std::string name;
+        if (template_ == Template::Discord) {
+            body = Dump({{"content", FirstCharacters(note.message, kDiscordContentCharacters)}});
+            if (!note.image.empty()) {
+                name = ImageFileName(note.id, note.imageType);
+                request.form = {{"payload_json", body, {}, "application/json"},
+                                {"files[0]", note.image, name, std::string(note.imageType)}};
+            }
+        } else if (template_ == Template::Slack) {
+            body = Dump({{"text", note.message}});
+        } else {
+            nlohmann::ordered_json image = nullptr;
+            if (!note.image.empty()) {
+                image = {{"type", note.imageType},
+                         {"width", note.imageWidth},
+                         {"height", note.imageHeight},
+                         {"bytes", note.image.size()}};
+            }
+            body = Dump({{"message", note.message},
+                         {"received", IsoTime(note.receivedMs)},
+                         {"token_fingerprint", note.tokenFingerprint},
+                         {"image", image}});
+        }
+        if (request.form.empty()) {
+            request.headers.emplace_back("Content-Type: application/json");
+            request.body = body;
+        }
+        return SendHttp(request, settings);
+    }
+    const std::string& DisplayUrl() const override { return display_; }
+
+private:
+    std::string url_;
+    std::string display_;
+    Template template_;
+    UrlParts parts_;
+};
+
+}  // namespace
+
+DestinationParse MakeJsonDestination(std::string_view, const UrlParts& given) {
+    UrlParts parts = given;
+    Template shape = Template::PushNote;
+    std::string shownQuery;
+    std::string passedQuery;
+    std::vector<std::pair<std::string, std::string>> passed;
+    for (const auto& [key, value] : given.query) {
+        if (key != "template") {
+            passed.emplace_back(key, value);
+            passedQuery +=
+                (passedQuery.empty() ? "" : "&") + PercentEncode(key) + "=" + PercentEncode(value);
+            continue;
+        }
+        if (value == "slack") {
+            shape = Template::Slack;
+        } else if (value == "discord") {
+            shape = Template::Discord;
+        } else if (value != "pushnote") {
+            return {nullptr, "json destination: template must be pushnote, slack or discord"};
+        }
+        shownQuery = "template=" + value;
+    }
+    // Other options go to the receiver as they came; they may hold its key.
+    for (const auto& pair : passed)
+        shownQuery += (shownQuery.empty() ? "" : "&") + pair.first + "=***";
+    parts.query = std::move(passed);
+    const bool tls = parts.scheme != "json";
+    const std::string hostPort =
+        UrlHost(parts.host) + (parts.port ? ":" + std::to_string(*parts.port) : "");
+    const std::string path = parts.path.empty() ? "/" : parts.path;
+    std::string url = (tls ? "https://" : "http://") + hostPort + path +
+                      (passedQuery.empty() ? "" : "?" + passedQuery);
+    // A webhook's secret is most often its last path segment.
+    const std::string shownPath =
+        path == "/" ? path : path.substr(0, path.find_last_of('/') + 1) + "***";
+    std::string display =
+        parts.scheme + "://" +
+        (parts.hasUser ? parts.rawUser + (parts.hasPassword ? ":***" : "") + "@" : "") + hostPort +
+        shownPath + (shownQuery.empty() ? "" : "?" + shownQuery);
+    return {std::make_unique<JsonDestination>(std::move(url), std::move(display), shape,
+                                              std::move(parts)),
+            {}};
+}
+
+}  // namespace pushnote::inbox
