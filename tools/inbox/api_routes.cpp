@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "delivery_ledger.h"
 #include "event_stream.h"
 #include "json_answer.h"
 #include "note_json.h"
@@ -91,6 +92,19 @@ void InstallNotesApi(httplib::Server& server, Inbox& inbox) {
         response.set_header("Cache-Control", "private, max-age=86400, immutable");
         response.set_content(image->bytes, image->type);
     });
+    server.Post(R"(/api/notes/(\d+)/redeliver)",
+                [&inbox](const Request& request, Response& response) {
+                    if (!CarriesInboxMark(request)) return RefuseUnmarked(response);
+                    const auto id = ParseId(request.matches[1]);
+                    if (!id || !inbox.store.Find(*id))
+                        return AnswerError(response, 404, "no such note");
+                    if (!inbox.deliveries) return AnswerError(response, 409, "forwarding is off");
+                    const std::vector<Delivery> requeued = inbox.store.Requeue(*id, NowMs());
+                    for (const Delivery& delivery : requeued)
+                        PublishDelivery(inbox.events, delivery);
+                    inbox.deliveries->Add(requeued);
+                    AnswerJson(response, 200, {{"requeued", requeued.size()}});
+                });
     server.Delete("/api/notes", [&inbox](const Request& request, Response& response) {
         if (!CarriesInboxMark(request)) return RefuseUnmarked(response);
         const std::int64_t deleted = inbox.store.Clear();

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "chaos.h"
+#include "delivery_queue.h"
 #include "event_hub.h"
 #include "note_store.h"
 
@@ -26,6 +27,9 @@ struct Inbox {
     std::set<std::string> tokens;  // empty: every token is accepted
     std::uint64_t maxImageBytes = 0;
     bool loopbackOnly = true;  // answer only requests addressed to a loopback name
+    // Where each accepted note is carried on to; no queue without forwarding.
+    std::vector<DeliveryTarget> forwardTargets;
+    DeliveryQueue* deliveries = nullptr;
 };
 
 // JSON text on one line; bytes that are not UTF-8 become U+FFFD.

@@ -10,6 +10,8 @@
 
 #include "api_routes.h"
 #include "data_folder.h"
+#include "delivery_ledger.h"
+#include "destination_list.h"
 #include "inbox_server.h"
 #include "lifetime.h"
 #include "listener.h"
@@ -33,12 +35,16 @@ int PrintCa(const Options& options) {
     return std::cout.flush() ? 0 : 1;
 }
 
-void PrintWelcome(const Options& options, const std::string& caFile) {
+void PrintWelcome(const Options& options, const std::string& caFile,
+                  const std::vector<DeliveryTarget>& targets) {
     const std::string host = IsLoopback(options.listen) ? "localhost" : options.listen;
     std::printf("pushnote-inbox: inbox at %s://%s:%u/\n", options.http ? "http" : "https",
                 host.c_str(), static_cast<unsigned>(options.service.port));
     std::printf("pushnote-inbox: notes in %s\n", (options.data / "inbox.sqlite3").c_str());
     if (!caFile.empty()) std::printf("pushnote-inbox: CA certificate %s\n", caFile.c_str());
+    for (const DeliveryTarget& target : targets) {
+        std::printf("pushnote-inbox: forwarding to %s\n", target.destination.c_str());
+    }
     std::fflush(stdout);
 }
 
@@ -54,7 +60,8 @@ void Reload(InboxServer& server) {
 }
 
 // Serves until a signal or the end of the lifetime, then ends the process.
-[[noreturn]] void Serve(Options& options, const sigset_t& signals) {
+[[noreturn]] void Serve(Options& options, std::vector<NamedDestination> destinations,
+                        const sigset_t& signals) {
     if (!IsLoopback(options.listen)) {
         std::fprintf(stderr,
                      "pushnote-inbox: warning: listening on %s: everyone on that network can "
@@ -80,7 +87,19 @@ void Reload(InboxServer& server) {
                 chaos,
                 {options.tokens.begin(), options.tokens.end()},
                 options.maxImageBytes,
-                IsLoopback(options.listen)};
+                IsLoopback(options.listen),
+                {},
+                nullptr};
+    for (const NamedDestination& named : destinations) {
+        inbox.forwardTargets.push_back({named.key, named.destination->DisplayUrl()});
+    }
+    StoreLedger ledger(store, events);
+    const bool forwarding = !destinations.empty();
+    DeliveryQueue queue(std::move(destinations), ledger,
+                        {{options.forwardCa}, options.forwardGiveUp, forwarding ? 4 : 0});
+    if (forwarding) inbox.deliveries = &queue;
+    // What the last run left queued; without forwarding it fails at once.
+    queue.Add(store.QueuedDeliveries());
 
     const ConnectionLimits limits;
     InboxServer server(options.http ? std::string() : options.service.cert, options.service.key,
@@ -106,7 +125,8 @@ void Reload(InboxServer& server) {
     server.Bind(options.listen, options.service.port);
     ServeUntilStopped(
         {[&server] { server.Serve(); }}, options.lifetime, signals, kProgram,
-        [&] { PrintWelcome(options, caFile); }, [&server] { Reload(server); });
+        [&] { PrintWelcome(options, caFile, inbox.forwardTargets); },
+        [&server] { Reload(server); });
 }
 
 }  // namespace
@@ -119,7 +139,12 @@ int main(int argc, char** argv) {
     const sigset_t signals = BlockStopSignals();
     try {
         if (options->printCa) return PrintCa(*options);
-        Serve(*options, signals);
+        DestinationList forward = ParseDestinationList(options->forward);
+        if (!forward.error.empty()) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, forward.error.c_str());
+            return 2;
+        }
+        Serve(*options, std::move(forward.destinations), signals);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pushnote-inbox: %s\n", e.what());
         return 1;

@@ -5,7 +5,7 @@ namespace {
 
 // "PNIB": tells an inbox store from any other SQLite file.
 constexpr std::int64_t kApplicationId = 0x504E4942;
-constexpr std::int64_t kSchemaVersion = 1;
+constexpr std::int64_t kSchemaVersion = 2;
 
 // The image bytes live in a table of their own: SQLite reads the columns of
 // a row in order, so metadata stored after a large blob would cost a walk
@@ -35,6 +35,30 @@ PRAGMA application_id = 1347307842;
 PRAGMA user_version = 1;
 )";
 
+// Version 2: each note's deliveries to the forwarding destinations. A note
+// with a queued delivery is kept whatever --keep says.
+constexpr const char* kDeliveriesSchema = R"(
+CREATE TABLE deliveries (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    note_id INTEGER NOT NULL,
+    destination_key TEXT NOT NULL,
+    destination TEXT NOT NULL,
+    state TEXT NOT NULL,
+    attempts INTEGER NOT NULL,
+    next_attempt_ms INTEGER,
+    last_answer TEXT NOT NULL,
+    created_ms INTEGER NOT NULL,
+    delivered_ms INTEGER
+);
+CREATE INDEX deliveries_by_note ON deliveries (note_id);
+CREATE INDEX deliveries_queued ON deliveries (state) WHERE state = 'queued';
+PRAGMA user_version = 2;
+)";
+
+constexpr const char* kDeliveryColumns =
+    "id, note_id, destination_key, destination, state, attempts, next_attempt_ms, last_answer, "
+    "created_ms, delivered_ms FROM deliveries";
+
 constexpr const char* kNoteColumns =
     "id, received_ms, token_fingerprint, user_agent, content_type, message, message_repaired, "
     "image_type, image_width, image_height, image_size, answer_status, answer_body, "
@@ -60,6 +84,21 @@ Note ReadNote(const sqlite::Statement& row) {
     }
     note.answer = Answer{static_cast<int>(row.Integer(11)), row.Text(12), row.Text(13)};
     return note;
+}
+
+Delivery ReadDelivery(const sqlite::Statement& row) {
+    Delivery delivery;
+    delivery.id = row.Integer(0);
+    delivery.noteId = row.Integer(1);
+    delivery.destinationKey = row.Text(2);
+    delivery.destination = row.Text(3);
+    delivery.state = StateFromName(row.Text(4)).value_or(Delivery::State::Failed);
+    delivery.attempts = static_cast<int>(row.Integer(5));
+    if (!row.IsNull(6)) delivery.nextAttemptMs = row.Integer(6);
+    delivery.lastAnswer = row.Text(7);
+    delivery.createdMs = row.Integer(8);
+    if (!row.IsNull(9)) delivery.deliveredMs = row.Integer(9);
+    return delivery;
 }
 
 }  // namespace
@@ -97,6 +136,7 @@ void NoteStore::Open(const std::filesystem::path& file) {
     database_.Execute("PRAGMA synchronous = NORMAL");
     sqlite3_busy_timeout(database_.Handle(), 5000);
     if (empty) database_.Execute(kSchema);
+    Migrate(empty ? 1 : version);
 
     insertNote_.emplace(database_.Prepare(
         "INSERT INTO notes (received_ms, token_fingerprint, user_agent, content_type, message, "
@@ -104,19 +144,38 @@ void NoteStore::Open(const std::filesystem::path& file) {
         "answer_body, answer_chaos) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
         "?13)"));
     insertImage_.emplace(database_.Prepare("INSERT INTO images (note_id, bytes) VALUES (?1, ?2)"));
-    pruneNotes_.emplace(database_.Prepare("DELETE FROM notes WHERE id <= ?1"));
-    pruneImages_.emplace(database_.Prepare("DELETE FROM images WHERE note_id <= ?1"));
+    // A note on its way somewhere stays until it got there or gave up.
+    pruneNotes_.emplace(
+        database_.Prepare("DELETE FROM notes WHERE id <= ?1 AND id NOT IN "
+                          "(SELECT note_id FROM deliveries WHERE state = 'queued')"));
+    pruneImages_.emplace(database_.Prepare(
+        "DELETE FROM images WHERE note_id <= ?1 AND note_id NOT IN (SELECT id FROM notes)"));
+    pruneDeliveries_.emplace(database_.Prepare(
+        "DELETE FROM deliveries WHERE note_id <= ?1 AND note_id NOT IN (SELECT id FROM notes)"));
+    insertDelivery_.emplace(database_.Prepare(
+        "INSERT INTO deliveries (note_id, destination_key, destination, state, attempts, "
+        "next_attempt_ms, last_answer, created_ms) VALUES (?1, ?2, ?3, 'queued', 0, ?4, '', ?4)"));
     // Applies a smaller --keep than the last run had.
     sqlite::Statement newest = database_.Prepare("SELECT max(id) FROM notes");
     if (newest.Step() && !newest.IsNull(0)) Prune(newest.Integer(0) - keep_);
 }
 
+void NoteStore::Migrate(std::int64_t version) {
+    if (version >= 2) return;
+    sqlite::Transaction transaction(database_);
+    database_.Execute(kDeliveriesSchema);
+    transaction.Commit();
+}
+
 void NoteStore::Prune(std::int64_t lastDropped) {
     pruneNotes_->Bind(1, lastDropped).Run();
     pruneImages_->Bind(1, lastDropped).Run();
+    pruneDeliveries_->Bind(1, lastDropped).Run();
 }
 
-std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes) {
+std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes,
+                            const std::vector<DeliveryTarget>& targets,
+                            std::vector<Delivery>* created) {
     std::lock_guard lock(mutex_);
     sqlite::Transaction transaction(database_);
     sqlite::Statement& insert = *insertNote_;
@@ -141,10 +200,28 @@ std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes) {
     insert.Run();
     const std::int64_t id = database_.LastInsertId();
     if (note.image) insertImage_->Bind(1, id).BindBlob(2, imageBytes).Run();
+    const sqlite::Statement::Use deliveryUse(*insertDelivery_);
+    std::vector<Delivery> made;
+    for (const DeliveryTarget& target : targets) {
+        insertDelivery_->Bind(1, id)
+            .Bind(2, target.key)
+            .Bind(3, target.destination)
+            .Bind(4, note.receivedMs)
+            .Run();
+        Delivery delivery;
+        delivery.id = database_.LastInsertId();
+        delivery.noteId = id;
+        delivery.destinationKey = target.key;
+        delivery.destination = target.destination;
+        delivery.nextAttemptMs = note.receivedMs;
+        delivery.createdMs = note.receivedMs;
+        made.push_back(std::move(delivery));
+    }
     // Ids are handed out one by one and never reused, so the oldest to drop
     // are exactly those at or below this one.
     Prune(id - keep_);
     transaction.Commit();
+    if (created) created->insert(created->end(), made.begin(), made.end());
     return id;
 }
 
@@ -168,7 +245,10 @@ void NoteStore::ForEach(int limit, std::optional<std::int64_t> before,
     query.Bind(1, before.value_or(INT64_MAX))
         .Bind(2, after.value_or(0))
         .Bind(3, std::int64_t{limit});
-    while (query.Step() && each(ReadNote(query))) {
+    while (query.Step()) {
+        Note note = ReadNote(query);
+        note.deliveries = DeliveriesOf(note.id);
+        if (!each(note)) break;
     }
 }
 
@@ -178,7 +258,9 @@ std::optional<Note> NoteStore::Find(std::int64_t id) {
         database_.Prepare(std::string("SELECT ") + kNoteColumns + " WHERE id = ?1");
     query.Bind(1, id);
     if (!query.Step()) return std::nullopt;
-    return ReadNote(query);
+    Note note = ReadNote(query);
+    note.deliveries = DeliveriesOf(id);
+    return note;
 }
 
 std::optional<StoredImage> NoteStore::Image(std::int64_t id) {
@@ -196,8 +278,69 @@ std::int64_t NoteStore::Clear() {
     database_.Execute("DELETE FROM notes");
     const std::int64_t deleted = database_.Changes();
     database_.Execute("DELETE FROM images");
+    database_.Execute("DELETE FROM deliveries");
     transaction.Commit();
     return deleted;
+}
+
+std::vector<Delivery> NoteStore::DeliveriesOf(std::int64_t noteId) {
+    sqlite::Statement query = database_.Prepare(std::string("SELECT ") + kDeliveryColumns +
+                                                " WHERE note_id = ?1 ORDER BY id");
+    query.Bind(1, noteId);
+    std::vector<Delivery> deliveries;
+    while (query.Step()) deliveries.push_back(ReadDelivery(query));
+    return deliveries;
+}
+
+std::vector<Delivery> NoteStore::QueuedDeliveries() {
+    std::lock_guard lock(mutex_);
+    sqlite::Statement query = database_.Prepare(std::string("SELECT ") + kDeliveryColumns +
+                                                " WHERE state = 'queued' ORDER BY id");
+    std::vector<Delivery> deliveries;
+    while (query.Step()) deliveries.push_back(ReadDelivery(query));
+    return deliveries;
+}
+
+std::int64_t NoteStore::QueuedCount() {
+    std::lock_guard lock(mutex_);
+    sqlite::Statement query =
+        database_.Prepare("SELECT count(*) FROM deliveries WHERE state = 'queued'");
+    return query.Step() ? query.Integer(0) : 0;
+}
+
+void NoteStore::SaveDelivery(const Delivery& delivery) {
+    std::lock_guard lock(mutex_);
+    sqlite::Statement update = database_.Prepare(
+        "UPDATE deliveries SET state = ?2, attempts = ?3, next_attempt_ms = ?4, "
+        "last_answer = ?5, delivered_ms = ?6, created_ms = ?7 WHERE id = ?1");
+    update.Bind(1, delivery.id)
+        .Bind(2, std::string(StateName(delivery.state)))
+        .Bind(3, std::int64_t{delivery.attempts})
+        .Bind(5, delivery.lastAnswer)
+        .Bind(7, delivery.createdMs);
+    if (delivery.nextAttemptMs) update.Bind(4, *delivery.nextAttemptMs);
+    if (delivery.deliveredMs) update.Bind(6, *delivery.deliveredMs);
+    update.Run();
+}
+
+std::vector<Delivery> NoteStore::Requeue(std::int64_t noteId, std::int64_t nowMs) {
+    std::lock_guard lock(mutex_);
+    sqlite::Transaction transaction(database_);
+    sqlite::Statement update = database_.Prepare(
+        "UPDATE deliveries SET state = 'queued', attempts = 0, next_attempt_ms = ?2, "
+        "created_ms = ?2, delivered_ms = NULL WHERE id = ?1");
+    std::vector<Delivery> requeued;
+    for (Delivery& delivery : DeliveriesOf(noteId)) {
+        if (delivery.state != Delivery::State::Failed) continue;
+        update.Bind(1, delivery.id).Bind(2, nowMs).Run();
+        delivery.state = Delivery::State::Queued;
+        delivery.attempts = 0;
+        delivery.nextAttemptMs = delivery.createdMs = nowMs;
+        delivery.deliveredMs.reset();
+        requeued.push_back(std::move(delivery));
+    }
+    transaction.Commit();
+    return requeued;
 }
 
 }  // namespace pushnote::inbox

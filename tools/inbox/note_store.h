@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "delivery.h"
 #include "sqlite.h"
 
 namespace pushnote::inbox {
@@ -37,6 +38,13 @@ struct Note {
     bool messageRepaired = false;
     std::optional<ImageSummary> image;
     Answer answer;
+    std::vector<Delivery> deliveries;
+};
+
+// Where a new note is to be delivered.
+struct DeliveryTarget {
+    std::string key;  // see Delivery::destinationKey
+    std::string destination;
 };
 
 struct StoredImage {
@@ -56,8 +64,12 @@ class NoteStore {
 public:
     NoteStore(const std::filesystem::path& file, std::int64_t keep);
 
-    // Stores the note (id left 0) with its image bytes, if any; returns its id.
-    std::int64_t Add(const Note& note, const std::string& imageBytes);
+    // Stores the note (id left 0) with its image bytes, if any, and a
+    // queued delivery for each target, in one transaction; returns its id.
+    // The deliveries made are added to `created`, when given.
+    std::int64_t Add(const Note& note, const std::string& imageBytes,
+                     const std::vector<DeliveryTarget>& targets = {},
+                     std::vector<Delivery>* created = nullptr);
     // Newest first; only notes with ids between `after` and `before`, those given.
     std::vector<Note> List(int limit, std::optional<std::int64_t> before,
                            std::optional<std::int64_t> after);
@@ -70,7 +82,17 @@ public:
     // Deletes every note; returns how many there were.
     std::int64_t Clear();
 
+    // Every delivery still queued, oldest first: the work left after a restart.
+    std::vector<Delivery> QueuedDeliveries();
+    std::int64_t QueuedCount();
+    // Writes a delivery's state, attempts, next attempt and answer.
+    void SaveDelivery(const Delivery& delivery);
+    // Queues the note's failed deliveries again, from now; returns them.
+    std::vector<Delivery> Requeue(std::int64_t noteId, std::int64_t nowMs);
+
 private:
+    std::vector<Delivery> DeliveriesOf(std::int64_t noteId);
+    void Migrate(std::int64_t version);
     void Open(const std::filesystem::path& file);
     // Drops the notes with ids up to lastDropped, with their images.
     void Prune(std::int64_t lastDropped);
@@ -82,6 +104,8 @@ private:
     std::optional<sqlite::Statement> insertImage_;
     std::optional<sqlite::Statement> pruneNotes_;
     std::optional<sqlite::Statement> pruneImages_;
+    std::optional<sqlite::Statement> pruneDeliveries_;
+    std::optional<sqlite::Statement> insertDelivery_;
 };
 
 }  // namespace pushnote::inbox

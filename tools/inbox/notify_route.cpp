@@ -105,12 +105,6 @@ void Trickle(Response& response, std::string body) {
         });
 }
 
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 // The most a body of this type may take: the message percent-encoded, or
 // the message and the largest image with their multipart framing.
 std::uint64_t BodyLimit(const std::string& type, std::uint64_t maxImageBytes) {
@@ -209,12 +203,18 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
             : Dump({{"status", decision.status},
                     {"message", decision.reason.empty() ? "ok" : "chaos: " + decision.reason}});
     note.answer = Answer{decision.status, answerBody, decision.reason};
+    // Only a note the host was told it delivered goes on: after any other
+    // answer the host sends it again.
+    const bool accepted = !decision.silent && decision.status >= 200 && decision.status <= 299;
     try {
-        note.id = inbox.store.Add(note, imageBytes.value_or(std::string()));
+        note.id = inbox.store.Add(note, imageBytes.value_or(std::string()),
+                                  accepted ? inbox.forwardTargets : std::vector<DeliveryTarget>(),
+                                  &note.deliveries);
     } catch (const sqlite::Error& e) {
         return AnswerJson(response, 500, std::string("cannot store the note: ") + e.what());
     }
     inbox.events.Publish("event: note\ndata: " + Dump(ToJson(note)) + "\n\n");
+    if (inbox.deliveries && !note.deliveries.empty()) inbox.deliveries->Add(note.deliveries);
 
     std::this_thread::sleep_for(std::chrono::milliseconds(decision.delayMs));
     if (decision.silent) return HoldWithoutAnswer();

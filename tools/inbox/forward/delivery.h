@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace pushnote::inbox {
+
+// One note on its way to one destination.
+struct Delivery {
+    enum class State { Queued, Delivered, Failed };
+    std::int64_t id = 0;
+    std::int64_t noteId = 0;
+    // Which destination: its shown URL, numbered when two look the same, so
+    // that the store never holds a secret and a restart finds it again.
+    std::string destinationKey;
+    std::string destination;  // the shown URL, secrets replaced by "***"
+    State state = State::Queued;
+    int attempts = 0;
+    std::optional<std::int64_t> nextAttemptMs;  // while queued
+    std::string lastAnswer;
+    std::int64_t createdMs = 0;  // when it was queued; the give-up time counts from here
+    std::optional<std::int64_t> deliveredMs;
+};
+
+// Milliseconds since the Unix epoch, the unit of every time in the store.
+std::int64_t NowMs();
+
+const char* StateName(Delivery::State state);
+std::optional<Delivery::State> StateFromName(const std::string& name);
+
+}  // namespace pushnote::inbox

@@ -1,0 +1,138 @@
+#include "delivery_queue.h"
+
+#include <algorithm>
+
+namespace pushnote::inbox {
+
+DeliveryQueue::DeliveryQueue(std::vector<NamedDestination> destinations, DeliveryLedger& ledger,
+                             Settings settings)
+    : destinations_(std::move(destinations)), ledger_(ledger), settings_(std::move(settings)) {
+    for (int i = 0; i < settings_.workers; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+DeliveryQueue::~DeliveryQueue() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+std::chrono::milliseconds DeliveryQueue::Backoff(int attempt,
+                                                 std::optional<std::chrono::seconds> retryAfter) {
+    const int doublings = std::clamp(attempt - 1, 0, 20);
+    const std::chrono::milliseconds backoff = std::min<std::chrono::milliseconds>(
+        kFirstRetry * (std::int64_t{1} << doublings), kLongestRetry);
+    if (!retryAfter) return backoff;
+    return std::max<std::chrono::milliseconds>(backoff, *retryAfter);
+}
+
+void DeliveryQueue::Add(const std::vector<Delivery>& deliveries) {
+    std::vector<Delivery> unknown;
+    {
+        std::lock_guard lock(mutex_);
+        for (const Delivery& delivery : deliveries) {
+            if (!Find(delivery.destinationKey)) {
+                unknown.push_back(delivery);
+                continue;
+            }
+            waiting_.emplace(delivery.nextAttemptMs.value_or(0), delivery);
+        }
+    }
+    changed_.notify_all();
+    // Left from a run that had a destination this one has not.
+    for (Delivery& delivery : unknown) {
+        delivery.state = Delivery::State::Failed;
+        delivery.nextAttemptMs.reset();
+        delivery.lastAnswer = "this destination is no longer configured";
+        ledger_.Save(delivery);
+    }
+}
+
+std::size_t DeliveryQueue::Waiting() const {
+    std::lock_guard lock(mutex_);
+    return waiting_.size();
+}
+
+const Destination* DeliveryQueue::Find(const std::string& key) const {
+    for (const NamedDestination& named : destinations_) {
+        if (named.key == key) return named.destination.get();
+    }
+    return nullptr;
+}
+
+void DeliveryQueue::Work() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (waiting_.empty()) {
+            changed_.wait(lock);
+            continue;
+        }
+        const auto first = waiting_.begin();
+        const std::int64_t wait = first->first - NowMs();
+        if (wait > 0) {
+            changed_.wait_for(lock, std::chrono::milliseconds(wait));
+            continue;
+        }
+        Delivery delivery = std::move(first->second);
+        waiting_.erase(first);
+        lock.unlock();
+        try {
+            Attempt(delivery);
+        } catch (const std::exception&) {
+            // The store could not be read or written: the delivery waits
+            // and tries again, as after a failed attempt.
+            lock.lock();
+            waiting_.emplace(NowMs() + kFirstRetry.count(), std::move(delivery));
+            continue;
+        }
+        lock.lock();
+    }
+}
+
+void DeliveryQueue::Attempt(Delivery delivery) {
+    const Destination* destination = Find(delivery.destinationKey);
+    const std::optional<StoredNote> note = ledger_.LoadNote(delivery.noteId);
+    if (!destination || !note) return;  // cleared while it waited
+
+    const std::string deliveryId =
+        std::to_string(delivery.id) + "-" + std::to_string(delivery.createdMs);
+    const OutgoingNote outgoing{delivery.noteId,        note->receivedMs,  note->message,
+                                note->tokenFingerprint, note->image,       note->imageType,
+                                note->imageWidth,       note->imageHeight, deliveryId};
+    const SendResult result = destination->Send(outgoing, settings_.send);
+
+    const std::int64_t now = NowMs();
+    ++delivery.attempts;
+    delivery.lastAnswer = result.answer;
+    delivery.nextAttemptMs.reset();
+    using Outcome = SendResult::Outcome;
+    if (result.outcome == Outcome::Delivered) {
+        delivery.state = Delivery::State::Delivered;
+        delivery.deliveredMs = now;
+    } else if (result.outcome == Outcome::Refused) {
+        delivery.state = Delivery::State::Failed;
+    } else {
+        const std::int64_t next = now + Backoff(delivery.attempts, result.retryAfter).count();
+        const std::int64_t giveUpAt =
+            delivery.createdMs +
+            std::chrono::duration_cast<std::chrono::milliseconds>(settings_.giveUp).count();
+        if (next > giveUpAt) {
+            delivery.state = Delivery::State::Failed;
+            delivery.lastAnswer = "gave up after " + std::to_string(delivery.attempts) +
+                                  " attempts: " + result.answer;
+        } else {
+            delivery.nextAttemptMs = next;
+        }
+    }
+    ledger_.Save(delivery);
+    if (delivery.state != Delivery::State::Queued) return;
+    {
+        std::lock_guard lock(mutex_);
+        waiting_.emplace(*delivery.nextAttemptMs, std::move(delivery));
+    }
+    changed_.notify_one();
+}
+
+}  // namespace pushnote::inbox
