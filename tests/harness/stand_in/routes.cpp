@@ -234,6 +234,12 @@ void InstallRoutes(httplib::Server& server, Recorder& recorder) {
     };
 
     server.Post("/api/notify", withBody(AnswerNotify));
+    // A receiver of forwarded notes (webhooks, ntfy topics): takes any body.
+    const auto receive = withBody([](const Request&, Response& response) {
+        response.set_content(R"({"received":true})", "application/json");
+    });
+    server.Post(R"(/receive[\w/-]*)", receive);
+    server.Put(R"(/receive[\w/-]*)", receive);
     get("/text", AnswerText);
     get(R"(/status/(\d{3}))", AnswerStatus);
     get("/redirect", AnswerRedirect);
