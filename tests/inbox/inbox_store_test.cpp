@@ -91,6 +91,57 @@ int LimitPages(sqlite3* database, char**, const sqlite3_api_routines*) {
     return SQLITE_OK;
 }
 
+TEST_F(StoreTest, KeepsDeliveriesAndTheNotesStillOnTheirWay) {
+    std::vector<Delivery> queued;
+    {
+        NoteStore store(File(), 2);
+        const std::vector<DeliveryTarget> targets{{"json://a/***", "json://a/***"},
+                                                  {"json://a/*** #2", "json://a/***"}};
+        store.Add(TextNote("1"), "", targets, &queued);
+        for (const char* text : {"2", "3", "4"}) store.Add(TextNote(text), "");
+        // --keep 2, yet note 1 stays: its deliveries are queued.
+        EXPECT_EQ(Ids(store.List(10, {}, {})), (std::vector<std::int64_t>{4, 3, 1}));
+        ASSERT_EQ(queued.size(), 2u);
+        queued[0].state = Delivery::State::Failed;
+        queued[0].attempts = 1;
+        queued[0].lastAnswer = "HTTP 400";
+        store.SaveDelivery(queued[0]);
+    }
+    NoteStore reopened(File(), 2);
+    const std::vector<Delivery> left = reopened.QueuedDeliveries();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].destinationKey, "json://a/*** #2");
+    EXPECT_EQ(reopened.Find(1)->deliveries.at(0).lastAnswer, "HTTP 400");
+
+    const std::vector<Delivery> requeued = reopened.Requeue(1, 1800000000000);
+    ASSERT_EQ(requeued.size(), 1u);
+    EXPECT_EQ(requeued[0].attempts, 0);
+    EXPECT_EQ(reopened.QueuedCount(), 2);
+    for (Delivery delivery : reopened.QueuedDeliveries()) {
+        delivery.state = Delivery::State::Delivered;
+        reopened.SaveDelivery(delivery);
+    }
+    reopened.Add(TextNote("5"), "");
+    EXPECT_EQ(Ids(reopened.List(10, {}, {})), (std::vector<std::int64_t>{5, 4}));
+    EXPECT_EQ(reopened.QueuedCount(), 0);
+}
+
+TEST_F(StoreTest, AStoreOfTheFirstVersionGainsDeliveries) {
+    {
+        NoteStore store(File(), 10);
+        store.Add(TextNote("old"), "");
+    }
+    {
+        sqlite::Database database(File().string());
+        database.Execute("DROP TABLE deliveries; PRAGMA user_version = 1;");
+    }
+    NoteStore upgraded(File(), 10);
+    std::vector<Delivery> made;
+    upgraded.Add(TextNote("new"), "", {{"k", "shown"}}, &made);
+    EXPECT_EQ(upgraded.Find(1)->message, "old");
+    EXPECT_EQ(upgraded.Find(2)->deliveries.size(), 1u);
+}
+
 TEST_F(StoreTest, AFullStoreRefusesOneNoteAndTakesTheNext) {
     sqlite3_auto_extension(reinterpret_cast<void (*)()>(LimitPages));
     NoteStore store(File(), 100);
