@@ -13,8 +13,8 @@ constexpr const char* kDescription =
 them in a live web page on the same port. Point a build of PushNote at it.
 
 Routes: GET / (the page), POST /api/notify, GET /api/notes?limit=N&before=ID,
-GET /api/notes/ID, GET /api/notes/ID/image, DELETE /api/notes,
-GET and PUT /api/chaos, GET /api/events (server-sent events).)";
+GET /api/notes/ID, GET /api/notes/ID/image, POST /api/notes/ID/redeliver,
+DELETE /api/notes, GET and PUT /api/chaos, GET /api/events (server-sent events).)";
 
 std::filesystem::path DefaultData() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
@@ -41,6 +41,10 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--trusted-proxy", options.trustedProxy,
                    "address of a reverse proxy in front, held only to the total of connections");
     app.add_flag("--http", options.http, "plain HTTP instead of HTTPS");
+    app.add_option("--page", options.page,
+                   "open: the page and API need a login from other machines; password: from "
+                   "everywhere; off: serve only /api/notify and /api/health")
+        ->check(CLI::IsMember({"open", "password", "off"}));
     app.add_option("--cert", options.service.cert,
                    "certificate chain (PEM) to use instead of the inbox's own");
     app.add_option("--key", options.service.key, "private key (PEM) of --cert");
@@ -91,6 +95,20 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
 
     CLI::App* ca = app.add_subcommand("ca", "print the inbox's CA certificate (PEM) and end");
     dataOption(*ca);
+    CLI::App* user = app.add_subcommand("user", "the people who may log in to the page");
+    user->require_subcommand(1);
+    for (const char* action : {"add", "remove", "list"}) {
+        CLI::App* command = user->add_subcommand(
+            action, std::string(action) == "add"
+                        ? "add NAME; the password is asked for, or read from standard input"
+                    : std::string(action) == "remove" ? "remove NAME"
+                                                      : "list the names");
+        dataOption(*command);
+        if (std::string(action) != "list") {
+            command->add_option("name", options.userName, "user name")->required();
+        }
+        command->callback([&options, action] { options.userAction = action; });
+    }
 
     try {
         app.parse(argc, argv);
