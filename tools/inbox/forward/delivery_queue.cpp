@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "thread_priority.h"
+
 namespace pushnote::inbox {
 
 DeliveryQueue::DeliveryQueue(std::vector<NamedDestination> destinations, DeliveryLedger& ledger,
@@ -40,7 +42,10 @@ void DeliveryQueue::Add(const std::vector<Delivery>& deliveries) {
             waiting_.emplace(delivery.nextAttemptMs.value_or(0), delivery);
         }
     }
-    changed_.notify_all();
+    // One worker for each: more would wake only to wait again.
+    for (std::size_t i = 0; i < deliveries.size() && i < workers_.size(); ++i) {
+        changed_.notify_one();
+    }
     // Left from a run that had a destination this one has not.
     for (Delivery& delivery : unknown) {
         delivery.state = Delivery::State::Failed;
@@ -63,6 +68,7 @@ const Destination* DeliveryQueue::Find(const std::string& key) const {
 }
 
 void DeliveryQueue::Work() {
+    LowerThreadPriority();
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         if (waiting_.empty()) {

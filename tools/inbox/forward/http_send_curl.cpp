@@ -4,7 +4,8 @@
 #include <charconv>
 #include <ctime>
 #include <memory>
-#include <mutex>
+
+#include "curl_handle.h"
 
 #include "http_send.h"
 
@@ -18,9 +19,6 @@ constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
 // Longer waits are a receiver's whim: the backoff's own limit holds.
 constexpr long kMaxRetryAfterSeconds = 3600;
 
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -83,13 +81,9 @@ std::string AnswerLine(std::string text, const std::vector<std::string>& secrets
 }
 
 SendResult SendHttp(const HttpRequest& request, const SendSettings& settings) {
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     using Outcome = SendResult::Outcome;
-
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy) return Result(Outcome::Retry, "could not start a transfer", {});
-    CURL* e = easy.get();
+    CURL* e = ThreadEasyHandle();
+    if (!e) return Result(Outcome::Retry, "could not start a transfer", {});
 
     std::unique_ptr<curl_slist, ListDeleter> headers;
     std::vector<std::string> lines = request.headers;

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
+
+#include "curl_handle.h"
 
 #include "smtp_send.h"
 
@@ -11,9 +12,6 @@ namespace {
 
 constexpr std::size_t kMaxReplyLength = 300;
 
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -74,12 +72,9 @@ std::string ServerUrl(const MailDestination& destination) {
 
 SmtpResult SendMail(const MailDestination& destination, std::string_view message,
                     const SmtpOptions& options) {
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
     SmtpResult result;
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy) {
+    CURL* e = ThreadEasyHandle();
+    if (!e) {
         result.reply = "could not start a mail transfer";
         return result;
     }
@@ -97,7 +92,6 @@ SmtpResult SendMail(const MailDestination& destination, std::string_view message
     Upload upload{message};
     Transcript transcript;
     char curlError[CURL_ERROR_SIZE] = {};
-    CURL* e = easy.get();
     std::string url = ServerUrl(destination);
     std::string from = "<" + destination.from + ">";
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
