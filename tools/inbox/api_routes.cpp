@@ -6,6 +6,7 @@
 #include "delivery_ledger.h"
 #include "event_stream.h"
 #include "json_answer.h"
+#include "login_routes.h"
 #include "note_json.h"
 #include "page_routes.h"
 #include "request_guards.h"
@@ -133,6 +134,7 @@ void InstallNotesApi(httplib::Server& server, Inbox& inbox) {
 
 void InstallApiRoutes(httplib::Server& server, Inbox& inbox) {
     InstallPageRoutes(server);
+    InstallLoginRoutes(server, inbox);
     InstallNotesApi(server, inbox);
     InstallEventStream(server, inbox);
     InstallRequestGuards(server, inbox);

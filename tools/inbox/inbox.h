@@ -10,6 +10,8 @@
 #include "delivery_queue.h"
 #include "event_hub.h"
 #include "note_store.h"
+#include "sessions.h"
+#include "user_store.h"
 
 namespace pushnote::inbox {
 
@@ -18,6 +20,18 @@ namespace pushnote::inbox {
 constexpr std::uint64_t kMaxMessageBytes = 64 * 1024;
 // The longest body of the other API requests (the chaos settings).
 constexpr std::uint64_t kApiBodyBytes = 64 * 1024;
+
+// Who may see the page and the API beside /api/notify and /api/health:
+// Open lets loopback clients in without a login, Password asks everyone,
+// Off serves nothing else.
+enum class PageMode { Open, Password, Off };
+
+struct PageLock {
+    PageMode mode = PageMode::Open;
+    UserStore* users = nullptr;
+    Sessions sessions;
+    LoginThrottle throttle;
+};
 
 // What the routes share: the store, the live events and the run-time settings.
 struct Inbox {
@@ -30,6 +44,8 @@ struct Inbox {
     // Where each accepted note is carried on to; no queue without forwarding.
     std::vector<DeliveryTarget> forwardTargets;
     DeliveryQueue* deliveries = nullptr;
+    PageLock* pageLock = nullptr;  // nullptr: every route open, as in the unit tests
+    std::string trustedProxy;      // see ClientAddress
 };
 
 // JSON text on one line; bytes that are not UTF-8 become U+FFFD.

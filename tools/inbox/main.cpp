@@ -17,6 +17,7 @@
 #include "listener.h"
 #include "notify_route.h"
 #include "options.h"
+#include "password_prompt.h"
 #include "tls_files.h"
 
 namespace {
@@ -33,6 +34,43 @@ int PrintCa(const Options& options) {
     std::ifstream in(files.caCert);
     std::cout << in.rdbuf();
     return std::cout.flush() ? 0 : 1;
+}
+
+PageMode PageModeOf(const std::string& name) {
+    return name == "off" ? PageMode::Off : name == "password" ? PageMode::Password : PageMode::Open;
+}
+
+int ManageUsers(const Options& options) {
+    MakeDataFolderPrivate(options.data, options.data / "inbox.sqlite3");
+    // Opening the note store brings the file up to date first.
+    { NoteStore store(options.data / "inbox.sqlite3", options.keep); }
+    UserStore users(options.data / "inbox.sqlite3");
+    if (options.userAction == "list") {
+        for (const User& user : users.List()) std::printf("%s\n", user.name.c_str());
+        return 0;
+    }
+    if (!UserStore::IsValidName(options.userName)) {
+        std::fprintf(stderr, "%s: a user name is 1 to 64 of letters, digits, '.', '_', '-', '@'\n",
+                     kProgram);
+        return 2;
+    }
+    if (options.userAction == "remove") {
+        if (users.Remove(options.userName)) return 0;
+        std::fprintf(stderr, "%s: no user %s\n", kProgram, options.userName.c_str());
+        return 1;
+    }
+    const std::optional<std::string> password = ReadNewPassword("password for " + options.userName);
+    if (!password || password->size() < 8 || password->size() > 1024) {
+        std::fprintf(stderr, "%s: no password set: it takes 8 to 1024 characters, the same twice\n",
+                     kProgram);
+        return 2;
+    }
+    if (!users.Add(options.userName, *password)) {
+        std::fprintf(stderr, "%s: user %s exists already\n", kProgram, options.userName.c_str());
+        return 2;
+    }
+    std::printf("%s: user %s added\n", kProgram, options.userName.c_str());
+    return 0;
 }
 
 void PrintWelcome(const Options& options, const std::string& caFile,
@@ -89,7 +127,15 @@ void Reload(InboxServer& server) {
                 options.maxImageBytes,
                 IsLoopback(options.listen),
                 {},
-                nullptr};
+                nullptr,
+                nullptr,
+                {}};
+    UserStore users(options.data / "inbox.sqlite3");
+    PageLock pageLock;
+    pageLock.mode = PageModeOf(options.page);
+    pageLock.users = &users;
+    inbox.pageLock = &pageLock;
+    inbox.trustedProxy = options.trustedProxy;
     for (const NamedDestination& named : destinations) {
         inbox.forwardTargets.push_back({named.key, named.destination->DisplayUrl()});
     }
@@ -139,6 +185,7 @@ int main(int argc, char** argv) {
     const sigset_t signals = BlockStopSignals();
     try {
         if (options->printCa) return PrintCa(*options);
+        if (!options->userAction.empty()) return ManageUsers(*options);
         DestinationList forward = ParseDestinationList(options->forward);
         if (!forward.error.empty()) {
             std::fprintf(stderr, "%s: %s\n", kProgram, forward.error.c_str());

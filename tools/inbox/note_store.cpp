@@ -35,9 +35,10 @@ PRAGMA application_id = 1347307842;
 PRAGMA user_version = 1;
 )";
 
-// Version 2: each note's deliveries to the forwarding destinations. A note
-// with a queued delivery is kept whatever --keep says.
-constexpr const char* kDeliveriesSchema = R"(
+// Version 2: each note's deliveries to the forwarding destinations (a note
+// with a queued delivery is kept whatever --keep says), and the users who
+// may log in to the page.
+constexpr const char* kVersion2Schema = R"(
 CREATE TABLE deliveries (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     note_id INTEGER NOT NULL,
@@ -52,6 +53,11 @@ CREATE TABLE deliveries (
 );
 CREATE INDEX deliveries_by_note ON deliveries (note_id);
 CREATE INDEX deliveries_queued ON deliveries (state) WHERE state = 'queued';
+CREATE TABLE users (
+    name TEXT PRIMARY KEY,
+    password_hash TEXT NOT NULL,
+    created_ms INTEGER NOT NULL
+);
 PRAGMA user_version = 2;
 )";
 
@@ -163,7 +169,7 @@ void NoteStore::Open(const std::filesystem::path& file) {
 void NoteStore::Migrate(std::int64_t version) {
     if (version >= 2) return;
     sqlite::Transaction transaction(database_);
-    database_.Execute(kDeliveriesSchema);
+    database_.Execute(kVersion2Schema);
     transaction.Commit();
 }
 

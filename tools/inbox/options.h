@@ -15,6 +15,9 @@ namespace pushnote::inbox {
 
 struct Options {
     bool printCa = false;  // the `ca` subcommand
+    // The `user` subcommand: "add", "remove" or "list", and the name.
+    std::string userAction;
+    std::string userName;
     std::filesystem::path data;
     Listener service{8443, {}, {}};
     std::string listen = "127.0.0.1";
@@ -22,6 +25,7 @@ struct Options {
     // count only to the total.
     std::string trustedProxy;
     bool http = false;
+    std::string page = "open";  // open, password or off: see PageMode
     std::vector<std::string> tokens;
     std::int64_t keep = 1000;
     std::uint64_t maxImageBytes = 10 * 1024 * 1024;

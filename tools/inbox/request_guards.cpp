@@ -11,6 +11,7 @@
 
 #include "connection.h"
 #include "json_answer.h"
+#include "login_routes.h"
 
 namespace pushnote::inbox {
 namespace {
@@ -104,6 +105,11 @@ void InstallRequestGuards(httplib::Server& server, Inbox& inbox) {
         if (auto refusal = RefuseUnboundedBody(request)) {
             CloseAfterAnswer(response);
             AnswerError(response, refusal->first, refusal->second);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (!PassesPageLock(request, response, inbox)) {
+            // The body, if any, stays unread.
+            if (request.has_header("Content-Length")) CloseAfterAnswer(response);
             return httplib::Server::HandlerResponse::Handled;
         }
         const_cast<Request&>(request).headers.erase("Accept-Encoding");

@@ -1,14 +1,6 @@
 #include "delivery.h"
 
-#include <chrono>
-
 namespace pushnote::inbox {
-
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 const char* StateName(Delivery::State state) {
     switch (state) {

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "wall_clock.h"
+
 namespace pushnote::inbox {
 
 // One note on its way to one destination.
@@ -22,9 +24,6 @@ struct Delivery {
     std::int64_t createdMs = 0;  // when it was queued; the give-up time counts from here
     std::optional<std::int64_t> deliveredMs;
 };
-
-// Milliseconds since the Unix epoch, the unit of every time in the store.
-std::int64_t NowMs();
 
 const char* StateName(Delivery::State state);
 std::optional<Delivery::State> StateFromName(const std::string& name);

@@ -1,0 +1,132 @@
+#!/usr/bin/python3
+"""The page lock: users with hashed passwords, the login form and its
+cookie, failed logins slowed per address, page = password, page = off, and
+remote clients behind a trusted proxy held to a login.
+
+usage: inbox_login_test.py INBOX PORT WORK
+"""
+import http.client
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+PASSWORD = "correct horse battery"
+failures = []
+
+
+def check(what, condition, detail=""):
+    print(("ok   " if condition else "FAIL ") + what + ("" if condition else f": {detail}"))
+    if not condition:
+        failures.append(what)
+
+
+def inbox(*args, stdin=None):
+    return subprocess.run([INBOX, *args, "--data", os.path.join(WORK, "data")], input=stdin,
+                          capture_output=True, text=True, timeout=60)
+
+
+def start(*args):
+    process = subprocess.Popen([INBOX, "--http", "--port", str(PORT), "--data",
+                                os.path.join(WORK, "data"), "--max-seconds", "60", *args],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(100):
+        try:
+            request("GET", "/login")
+            return process
+        except OSError:
+            time.sleep(0.05)
+    raise SystemExit("the inbox did not start")
+
+
+def request(method, path, body=None, headers=None, source="127.0.0.1"):
+    connection = http.client.HTTPConnection("127.0.0.1", PORT, timeout=10,
+                                            source_address=(source, 0))
+    connection.request(method, path, body=body, headers=headers or {})
+    answer = connection.getresponse()
+    answer.read()
+    connection.close()
+    return answer
+
+
+def log_in(password):
+    return request("POST", "/login", f"name=ann&password={password.replace(' ', '+')}",
+                   {"Content-Type": "application/x-www-form-urlencoded"})
+
+
+def note():
+    return request("POST", "/api/notify", "message=hi",
+                   {"Authorization": "Bearer t",
+                    "Content-Type": "application/x-www-form-urlencoded"}).status
+
+
+shutil.rmtree(WORK, ignore_errors=True)
+os.makedirs(WORK)
+for args, stdin, code, what in (
+        (["user", "add", "ann"], PASSWORD + "\n", 0, "adds a user"),
+        (["user", "add", "ann"], PASSWORD + "\n", 2, "refuses a name taken"),
+        (["user", "add", "bob"], "short\n", 2, "refuses a short password"),
+        (["user", "add", "bad name"], PASSWORD + "\n", 2, "refuses a bad name"),
+        (["user", "remove", "nobody"], None, 1, "says there is no such user")):
+    run = inbox(*args, stdin=stdin)
+    check(f"user {what}", run.returncode == code, run.stderr)
+check("user list", inbox("user", "list").stdout == "ann\n")
+
+server = start("--page", "password")
+try:
+    answer = request("GET", "/")
+    check("the page leads to the login form", answer.status == 303 and
+          answer.getheader("Location") == "/login", answer.status)
+    check("the API needs a login", request("GET", "/api/notes").status == 401)
+    check("the form is served", request("GET", "/login").status == 200)
+    check("a note needs no login", note() == 200)
+    check("a wrong password is refused", log_in("wrong password").status == 401)
+    slowed = log_in(PASSWORD)
+    check("the next try is slowed", slowed.status == 429 and
+          slowed.getheader("Retry-After") == "1", slowed.status)
+    time.sleep(1.1)
+    answer = log_in(PASSWORD)
+    cookie = answer.getheader("Set-Cookie") or ""
+    check("the right password gives a session", answer.status == 303 and
+          all(part in cookie for part in ("HttpOnly", "Secure", "SameSite=Strict", "Max-Age=")),
+          cookie)
+    session = {"Cookie": cookie.split(";")[0]}
+    check("the session opens the API", request("GET", "/api/notes", headers=session).status == 200)
+    check("another site's form cannot log in", request(
+        "POST", "/login", f"name=ann&password={PASSWORD}",
+        {"Origin": "https://evil.example", "Content-Type": "application/x-www-form-urlencoded"}
+    ).status == 403)
+    request("POST", "/logout", "", {**session, "X-PushNote-Inbox": "1"})
+    check("logout ends it", request("GET", "/api/notes", headers=session).status == 401)
+finally:
+    server.kill()
+    server.wait()
+
+server = start("--page", "off")
+try:
+    check("page off: no page", request("GET", "/").status == 404)
+    check("page off: no notes API", request("GET", "/api/notes").status == 404)
+    check("page off: notes still taken", note() == 200)
+finally:
+    server.kill()
+    server.wait()
+
+server = start("--trusted-proxy", "127.0.0.2")
+try:
+    check("loopback stays open", request("GET", "/api/notes").status == 200)
+    via_proxy = {"X-Forwarded-For": "127.0.0.1, 203.0.113.9"}
+    check("a remote client through the proxy needs a login",
+          request("GET", "/api/notes", headers=via_proxy, source="127.0.0.2").status == 401)
+    check("the header from anyone else counts for nothing",
+          request("GET", "/api/notes", headers=via_proxy).status == 200)
+finally:
+    server.kill()
+    server.wait()
+
+store = b"".join(open(os.path.join(WORK, "data", name), "rb").read()
+                 for name in os.listdir(os.path.join(WORK, "data"))
+                 if name.startswith("inbox.sqlite3"))
+check("the store holds no password", PASSWORD.encode() not in store)
+sys.exit(1 if failures else 0)
