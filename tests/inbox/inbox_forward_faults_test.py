@@ -140,7 +140,7 @@ inbox = start_inbox("faults", "--forward", f"json://127.0.0.1:{later_port}/later
                     "--forward", f"json://127.0.0.1:{port}/refusing")
 later = None
 try:
-    check("note accepted", send("through faults") == 200)
+    check("note accepted", send("through faults " + "x" * 40 + "TAIL") == 200)
     refused = wait_for("the 400 fails at once", lambda: [
         d for d in all_deliveries(1) if d["state"] == "failed" and d["attempts"] == 1 and
         d["last_answer"].startswith("HTTP 400")])
@@ -178,6 +178,10 @@ try:
 finally:
     inbox.kill()
     inbox.wait()
+log = open(os.path.join(WORK, "faults.log")).read()
+check("the log has a line per note, request and delivery",
+      all(f" info {kind} " in log for kind in ("note", "request", "delivery")), log[:300])
+check("the log shows 40 characters of a message, no more", "TAIL" not in log)
 
 # The give-up time: a receiver that never comes.
 inbox = start_inbox("give-up", "--forward-give-up", "2s", "--forward",

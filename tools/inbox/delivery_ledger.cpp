@@ -1,6 +1,7 @@
 #include "delivery_ledger.h"
 
 #include "inbox.h"
+#include "log.h"
 #include "note_json.h"
 
 namespace pushnote::inbox {
@@ -23,6 +24,12 @@ std::optional<StoredNote> StoreLedger::LoadNote(std::int64_t noteId) {
 void StoreLedger::Save(const Delivery& delivery) {
     store_.SaveDelivery(delivery);
     PublishDelivery(events_, delivery);
+    const bool retrying = delivery.state == Delivery::State::Queued;
+    Log(delivery.state == Delivery::State::Failed ? LogLevel::Warning : LogLevel::Info,
+        "delivery " + std::to_string(delivery.id) + " of note " + std::to_string(delivery.noteId) +
+            " to " + delivery.destination + ": " +
+            (retrying ? "retrying" : StateName(delivery.state)) + " after attempt " +
+            std::to_string(delivery.attempts) + " (" + delivery.lastAnswer + ")");
 }
 
 void PublishDelivery(EventHub& events, const Delivery& delivery) {

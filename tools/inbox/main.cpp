@@ -15,6 +15,7 @@
 #include "inbox_server.h"
 #include "lifetime.h"
 #include "listener.h"
+#include "log.h"
 #include "notify_route.h"
 #include "options.h"
 #include "password_prompt.h"
@@ -34,6 +35,13 @@ int PrintCa(const Options& options) {
     std::ifstream in(files.caCert);
     std::cout << in.rdbuf();
     return std::cout.flush() ? 0 : 1;
+}
+
+LogLevel LogLevelOf(const std::string& name) {
+    return name == "error"     ? LogLevel::Error
+           : name == "warning" ? LogLevel::Warning
+           : name == "debug"   ? LogLevel::Debug
+                               : LogLevel::Info;
 }
 
 PageMode PageModeOf(const std::string& name) {
@@ -166,6 +174,11 @@ void Reload(InboxServer& server) {
             }
             response.status = 500;
         });
+    // The path only: a query is the client's to keep.
+    server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
+        Log(LogLevel::Info, "request " + request.remote_addr + " " + request.method + " " +
+                                request.path + " " + std::to_string(response.status));
+    });
     InstallApiRoutes(server, inbox);
     InstallNotifyRoute(server, inbox);
     server.Bind(options.listen, options.service.port);
@@ -182,6 +195,7 @@ int main(int argc, char** argv) {
     std::optional<Options> options = ParseOptions(argc, argv, exitCode);
     if (!options) return exitCode;
 
+    SetLogLevel(LogLevelOf(options->logLevel));
     const sigset_t signals = BlockStopSignals();
     try {
         if (options->printCa) return PrintCa(*options);

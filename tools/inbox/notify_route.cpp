@@ -8,6 +8,7 @@
 #include "client_socket.h"
 #include "connection.h"
 #include "image_info.h"
+#include "log.h"
 #include "multipart.h"
 #include "note_input.h"
 #include "note_json.h"
@@ -214,6 +215,12 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
         return AnswerJson(response, 500, std::string("cannot store the note: ") + e.what());
     }
     inbox.events.Publish("event: note\ndata: " + Dump(ToJson(note)) + "\n\n");
+    Log(LogLevel::Info, "note " + std::to_string(note.id) + " token " + note.tokenFingerprint +
+                            " " + MessageExcerpt(note.message) +
+                            (note.image ? " with " + note.image->type + " of " +
+                                              std::to_string(note.image->size) + " bytes"
+                                        : "") +
+                            " answered " + std::to_string(decision.status));
     if (inbox.deliveries && !note.deliveries.empty()) inbox.deliveries->Add(note.deliveries);
 
     std::this_thread::sleep_for(std::chrono::milliseconds(decision.delayMs));

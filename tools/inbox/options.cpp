@@ -48,6 +48,9 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--cert", options.service.cert,
                    "certificate chain (PEM) to use instead of the inbox's own");
     app.add_option("--key", options.service.key, "private key (PEM) of --cert");
+    app.add_option("--log-level", options.logLevel,
+                   "error, warning, info (each request, note and delivery) or debug")
+        ->check(CLI::IsMember({"error", "warning", "info", "debug"}));
     app.add_option("--token", options.tokens,
                    "accept only this bearer token (repeatable); without it any token is accepted");
     app.add_option("--keep", options.keep, "keep the newest N notes")->check(CLI::PositiveNumber);

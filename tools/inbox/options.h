@@ -25,7 +25,9 @@ struct Options {
     // count only to the total.
     std::string trustedProxy;
     bool http = false;
-    std::string page = "open";  // open, password or off: see PageMode
+    std::string page = "open";
+    std::string logLevel =
+        "info";  // error, warning, info or debug  // open, password or off: see PageMode
     std::vector<std::string> tokens;
     std::int64_t keep = 1000;
     std::uint64_t maxImageBytes = 10 * 1024 * 1024;
