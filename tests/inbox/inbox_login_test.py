@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The page lock: users with hashed passwords, the login form and its
-cookie, failed logins slowed per address, page = password, page = off, and
-remote clients behind a trusted proxy held to a login.
+cookie, failed logins slowed per address, page = password, page = off,
+remote clients behind a trusted proxy held to a login, and the Host guard
+with a public name.
 
 usage: inbox_login_test.py INBOX PORT WORK
 """
@@ -121,6 +122,17 @@ try:
           request("GET", "/api/notes", headers=via_proxy, source="127.0.0.2").status == 401)
     check("the header from anyone else counts for nothing",
           request("GET", "/api/notes", headers=via_proxy).status == 200)
+finally:
+    server.kill()
+    server.wait()
+
+server = start("--public-url", "https://Notify.example.org")
+try:
+    for host, status in (("notify.example.org", 200), ("NOTIFY.example.org:443", 200),
+                         ("notify.example.org:8443", 403), ("evil.example", 403),
+                         (f"localhost:{PORT}", 200)):
+        check(f"Host {host}: {status}",
+              request("GET", "/api/notes", headers={"Host": host}).status == status)
 finally:
     server.kill()
     server.wait()

@@ -10,6 +10,7 @@
 #include "delivery_queue.h"
 #include "event_hub.h"
 #include "note_store.h"
+#include "public_name.h"
 #include "sessions.h"
 #include "user_store.h"
 
@@ -44,8 +45,9 @@ struct Inbox {
     // Where each accepted note is carried on to; no queue without forwarding.
     std::vector<DeliveryTarget> forwardTargets;
     DeliveryQueue* deliveries = nullptr;
-    PageLock* pageLock = nullptr;  // nullptr: every route open, as in the unit tests
-    std::string trustedProxy;      // see ClientAddress
+    PageLock* pageLock = nullptr;          // nullptr: every route open, as in the unit tests
+    std::string trustedProxy;              // see ClientAddress
+    std::optional<PublicName> publicName;  // answered beside loopback names
 };
 
 // JSON text on one line; bytes that are not UTF-8 become U+FFFD.

@@ -37,6 +37,11 @@ int PrintCa(const Options& options) {
     return std::cout.flush() ? 0 : 1;
 }
 
+std::string PublicUrlWithoutSlash(std::string url) {
+    if (url.ends_with('/')) url.pop_back();
+    return url;
+}
+
 LogLevel LogLevelOf(const std::string& name) {
     return name == "error"     ? LogLevel::Error
            : name == "warning" ? LogLevel::Warning
@@ -137,6 +142,7 @@ void Reload(InboxServer& server) {
                 {},
                 nullptr,
                 nullptr,
+                {},
                 {}};
     UserStore users(options.data / "inbox.sqlite3");
     PageLock pageLock;
@@ -144,13 +150,17 @@ void Reload(InboxServer& server) {
     pageLock.users = &users;
     inbox.pageLock = &pageLock;
     inbox.trustedProxy = options.trustedProxy;
+    inbox.publicName = ParsePublicUrl(options.publicUrl);
     for (const NamedDestination& named : destinations) {
         inbox.forwardTargets.push_back({named.key, named.destination->DisplayUrl()});
     }
     StoreLedger ledger(store, events);
     const bool forwarding = !destinations.empty();
     DeliveryQueue queue(std::move(destinations), ledger,
-                        {{options.forwardCa}, options.forwardGiveUp, forwarding ? 4 : 0});
+                        {{options.forwardCa},
+                         options.forwardGiveUp,
+                         forwarding ? 4 : 0,
+                         PublicUrlWithoutSlash(options.publicUrl)});
     if (forwarding) inbox.deliveries = &queue;
     // What the last run left queued; without forwarding it fails at once.
     queue.Add(store.QueuedDeliveries());

@@ -5,6 +5,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "public_name.h"
+
 namespace pushnote::inbox {
 namespace {
 
@@ -41,6 +43,13 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--trusted-proxy", options.trustedProxy,
                    "address of a reverse proxy in front, held only to the total of connections");
     app.add_flag("--http", options.http, "plain HTTP instead of HTTPS");
+    app.add_option("--public-url", options.publicUrl,
+                   "https://NAME[:PORT] that people reach the inbox by: that name is answered "
+                   "beside loopback names, and forwarded notes link there")
+        ->check([](const std::string& url) {
+            return ParsePublicUrl(url) ? std::string()
+                                       : std::string("must be http(s)://NAME[:PORT]");
+        });
     app.add_option("--page", options.page,
                    "open: the page and API need a login from other machines; password: from "
                    "everywhere; off: serve only /api/notify and /api/health")

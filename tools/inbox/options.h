@@ -24,6 +24,9 @@ struct Options {
     // A reverse proxy in front, speaking for many clients: its connections
     // count only to the total.
     std::string trustedProxy;
+    // The address people reach the inbox by, "https://notify.example.org":
+    // its name passes the Host guard, and forwarded notes link there.
+    std::string publicUrl;
     bool http = false;
     std::string page = "open";
     std::string logLevel =

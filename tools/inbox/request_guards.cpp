@@ -97,9 +97,16 @@ void InstallRequestGuards(httplib::Server& server, Inbox& inbox) {
     server.set_pre_routing_handler([&inbox](const Request& request, Response& response) {
         // A page of another site whose name it points at 127.0.0.1 would count as
         // the same origin as the inbox; its requests carry that other name.
-        if (inbox.loopbackOnly && !IsLoopbackHost(request.get_header_value("Host"))) {
+        const std::string host = request.get_header_value("Host");
+        const bool hostChecked = inbox.loopbackOnly || inbox.publicName;
+        if (hostChecked && !IsLoopbackHost(host) &&
+            !(inbox.publicName && IsPublicHost(host, *inbox.publicName))) {
             CloseAfterAnswer(response);
-            AnswerError(response, 403, "the inbox answers requests to localhost only");
+            AnswerError(response, 403,
+                        inbox.publicName
+                            ? "the inbox answers requests to localhost and " +
+                                  inbox.publicName->name + " only"
+                            : std::string("the inbox answers requests to localhost only"));
             return httplib::Server::HandlerResponse::Handled;
         }
         if (auto refusal = RefuseUnboundedBody(request)) {

@@ -104,9 +104,14 @@ void DeliveryQueue::Attempt(Delivery delivery) {
 
     const std::string deliveryId =
         std::to_string(delivery.id) + "-" + std::to_string(delivery.createdMs);
-    const OutgoingNote outgoing{delivery.noteId,        note->receivedMs,  note->message,
-                                note->tokenFingerprint, note->image,       note->imageType,
-                                note->imageWidth,       note->imageHeight, deliveryId};
+    const std::string link = settings_.publicUrl.empty() ? std::string()
+                                                         : settings_.publicUrl + "/#note-" +
+                                                               std::to_string(delivery.noteId);
+    const OutgoingNote outgoing{delivery.noteId,  note->receivedMs,
+                                note->message,    note->tokenFingerprint,
+                                note->image,      note->imageType,
+                                note->imageWidth, note->imageHeight,
+                                deliveryId,       link};
     const SendResult result = destination->Send(outgoing, settings_.send);
 
     const std::int64_t now = NowMs();

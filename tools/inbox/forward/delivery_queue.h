@@ -50,6 +50,7 @@ public:
         SendSettings send;
         std::chrono::seconds giveUp{24 * 3600};
         int workers = 4;
+        std::string publicUrl;  // where notes link to; empty for no link
     };
     DeliveryQueue(std::vector<NamedDestination> destinations, DeliveryLedger& ledger,
                   Settings settings);

@@ -22,6 +22,7 @@ struct OutgoingNote {
     // Sent with each attempt, the same on every retry, so that a receiver
     // can drop a repeat.
     std::string_view deliveryId;
+    std::string_view link;  // the note on the inbox's public page; empty for none
 };
 
 struct SendSettings {

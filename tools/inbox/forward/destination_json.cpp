@@ -61,15 +61,19 @@ public:
         request.headers.push_back("X-PushNote-Delivery: " + std::string(note.deliveryId));
         std::string body;
         std::string name;
+        // Chat messages carry the link in their text.
+        const std::string chatText =
+            note.link.empty() ? std::string(note.message)
+                              : std::string(note.message) + "\n" + std::string(note.link);
         if (template_ == Template::Discord) {
-            body = Dump({{"content", FirstCharacters(note.message, kDiscordContentCharacters)}});
+            body = Dump({{"content", FirstCharacters(chatText, kDiscordContentCharacters)}});
             if (!note.image.empty()) {
                 name = ImageFileName(note.id, note.imageType);
                 request.form = {{"payload_json", body, {}, "application/json"},
                                 {"files[0]", note.image, name, std::string(note.imageType)}};
             }
         } else if (template_ == Template::Slack) {
-            body = Dump({{"text", note.message}});
+            body = Dump({{"text", chatText}});
         } else {
             nlohmann::ordered_json image = nullptr;
             if (!note.image.empty()) {
@@ -78,10 +82,12 @@ public:
                          {"height", note.imageHeight},
                          {"bytes", note.image.size()}};
             }
-            body = Dump({{"message", note.message},
-                         {"received", IsoTime(note.receivedMs)},
-                         {"token_fingerprint", note.tokenFingerprint},
-                         {"image", image}});
+            nlohmann::ordered_json document{{"message", note.message},
+                                            {"received", IsoTime(note.receivedMs)},
+                                            {"token_fingerprint", note.tokenFingerprint},
+                                            {"image", image}};
+            if (!note.link.empty()) document["url"] = note.link;
+            body = Dump(document);
         }
         if (request.form.empty()) {
             request.headers.emplace_back("Content-Type: application/json");

@@ -13,7 +13,8 @@ public:
     SendResult Send(const OutgoingNote& note, const SendSettings& settings) const override {
         const std::string name = ImageFileName(note.id, note.imageType);
         const std::string message = ComposeMail(
-            {note.id, note.receivedMs, note.message, note.image, note.imageType, name}, mail_);
+            {note.id, note.receivedMs, note.message, note.image, note.imageType, name, note.link},
+            mail_);
         const SmtpResult sent = SendMail(
             mail_, message, {settings.caFile, settings.connectTimeout, settings.attemptTimeout});
         using Outcome = SendResult::Outcome;

@@ -47,6 +47,7 @@ public:
         }
         request.secrets = {parts_.path};
         request.headers.push_back("X-PushNote-Delivery: " + std::string(note.deliveryId));
+        if (!note.link.empty()) request.headers.push_back("Click: " + std::string(note.link));
         if (note.image.empty()) {
             request.body = note.message;
         } else {

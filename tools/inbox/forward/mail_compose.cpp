@@ -185,7 +185,9 @@ std::string ComposeMail(const MailNote& note, const MailDestination& destination
     std::string textPart =
         "Content-Type: text/plain; charset=UTF-8\r\n"
         "Content-Transfer-Encoding: base64\r\n\r\n" +
-        Base64Lines(note.message);
+        Base64Lines(note.link.empty()
+                        ? std::string(note.message)
+                        : std::string(note.message) + "\n\n" + std::string(note.link));
     if (note.image.empty()) return mail + textPart;
 
     std::string_view type = CleanImageType(note.imageType);

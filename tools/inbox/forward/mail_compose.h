@@ -16,6 +16,7 @@ struct MailNote {
     std::string_view image;       // empty when the note has none
     std::string_view imageType;   // "image/jpeg" or "image/png"
     std::string_view imageName;   // the sender's file name; cleaned before use
+    std::string_view link;        // the note on the inbox's page; empty for none
 };
 
 // The message's first line, control characters turned into spaces, invalid
