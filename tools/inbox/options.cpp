@@ -16,7 +16,8 @@ them in a live web page on the same port. Point a build of PushNote at it.
 
 Routes: GET / (the page), POST /api/notify, GET /api/notes?limit=N&before=ID,
 GET /api/notes/ID, GET /api/notes/ID/image, POST /api/notes/ID/redeliver,
-DELETE /api/notes, GET and PUT /api/chaos, GET /api/events (server-sent events).)";
+DELETE /api/notes, GET and PUT /api/chaos, GET /api/events (server-sent events), GET and POST /login,
+POST /logout.)";
 
 std::filesystem::path DefaultData() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
