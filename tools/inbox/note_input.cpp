@@ -1,8 +1,6 @@
 #include "note_input.h"
 
-#include <openssl/sha.h>
-
-#include <cstdio>
+#include "text_encoding.h"
 
 namespace pushnote::inbox {
 namespace {
@@ -110,11 +108,7 @@ RepairedText RepairUtf8(std::string_view bytes) {
 }
 
 std::string TokenFingerprint(std::string_view token) {
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char*>(token.data()), token.size(), digest);
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%02x%02x%02x%02x", digest[0], digest[1], digest[2], digest[3]);
-    return hex;
+    return Sha256Hex(token).substr(0, 8);
 }
 
 }  // namespace pushnote::inbox

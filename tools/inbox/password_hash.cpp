@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "text_encoding.h"
+
 namespace pushnote::inbox {
 namespace {
 
@@ -21,16 +23,6 @@ constexpr std::size_t kHashBytes = 32;
 // Room for the cost above (128 * N * r bytes) with OpenSSL's own overhead;
 // a stored hash asking for more is refused rather than obeyed.
 constexpr std::uint64_t kMaxMemory = 64 * 1024 * 1024;
-
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
-}
 
 std::optional<std::vector<unsigned char>> FromHex(std::string_view text) {
     if (text.size() % 2 != 0) return std::nullopt;
@@ -77,8 +69,9 @@ std::string HashPassword(std::string_view password) {
         throw std::runtime_error("scrypt failed");
     }
     return "scrypt:" + std::to_string(kCost) + ":" + std::to_string(kBlockSize) + ":" +
-           std::to_string(kParallel) + ":" + Hex(salt.data(), salt.size()) + ":" +
-           Hex(hash.data(), hash.size());
+           std::to_string(kParallel) + ":" +
+           Hex({reinterpret_cast<const char*>(salt.data()), salt.size()}) + ":" +
+           Hex({reinterpret_cast<const char*>(hash.data()), hash.size()});
 }
 
 bool PasswordMatches(std::string_view password, std::string_view stored) {

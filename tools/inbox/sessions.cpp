@@ -1,34 +1,18 @@
 #include "sessions.h"
 
-#include <openssl/evp.h>
 #include <openssl/rand.h>
 
 #include <algorithm>
 #include <array>
 #include <stdexcept>
 
+#include "text_encoding.h"
+
 namespace pushnote::inbox {
 namespace {
 
 constexpr std::chrono::minutes kForgetAfter{15};
 constexpr std::chrono::seconds kLongestWait{60};
-
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
-}
-
-std::string Digest(std::string_view value) {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned size = 0;
-    EVP_Digest(value.data(), value.size(), digest.data(), &size, EVP_sha256(), nullptr);
-    return Hex(digest.data(), size);
-}
 
 }  // namespace
 
@@ -37,7 +21,7 @@ std::string Sessions::Start(const std::string& user) {
     if (RAND_bytes(random.data(), static_cast<int>(random.size())) != 1) {
         throw std::runtime_error("no random bytes for a session");
     }
-    const std::string value = Hex(random.data(), random.size());
+    const std::string value = Hex({reinterpret_cast<const char*>(random.data()), random.size()});
     const Clock::time_point now = Clock::now();
     std::lock_guard lock(mutex_);
     std::erase_if(sessions_, [now](const auto& entry) { return entry.second.ends <= now; });
@@ -46,21 +30,21 @@ std::string Sessions::Start(const std::string& user) {
             sessions_.begin(), sessions_.end(),
             [](const auto& a, const auto& b) { return a.second.ends < b.second.ends; }));
     }
-    sessions_[Digest(value)] = {user, now + kLifetime};
+    sessions_[Sha256Hex(value)] = {user, now + kLifetime};
     return value;
 }
 
 std::optional<std::string> Sessions::UserOf(std::string_view cookieValue) {
     if (cookieValue.size() != 64) return std::nullopt;
     std::lock_guard lock(mutex_);
-    const auto found = sessions_.find(Digest(cookieValue));
+    const auto found = sessions_.find(Sha256Hex(cookieValue));
     if (found == sessions_.end() || found->second.ends <= Clock::now()) return std::nullopt;
     return found->second.user;
 }
 
 void Sessions::End(std::string_view cookieValue) {
     std::lock_guard lock(mutex_);
-    sessions_.erase(Digest(cookieValue));
+    sessions_.erase(Sha256Hex(cookieValue));
 }
 
 std::optional<std::chrono::seconds> LoginThrottle::Wait(const std::string& address,

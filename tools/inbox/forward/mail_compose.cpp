@@ -29,19 +29,6 @@ std::string Base64Lines(std::string_view bytes) {
     return out;
 }
 
-std::string Sha256Hex(std::string_view bytes, std::size_t hexDigits) {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr);
-    constexpr std::string_view kHex = "0123456789abcdef";
-    std::string out;
-    for (unsigned i = 0; i < length && out.size() < hexDigits; ++i) {
-        out += kHex[digest[i] >> 4];
-        out += kHex[digest[i] & 0x0F];
-    }
-    return out;
-}
-
 std::string DateHeaderValue(std::int64_t receivedMs) {
     static constexpr std::array<const char*, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
                                                          "Thu", "Fri", "Sat"};
@@ -165,7 +152,7 @@ std::string SubjectHeader(std::string_view subject) {
 }
 
 std::string ComposeMail(const MailNote& note, const MailDestination& destination) {
-    std::string destinationHash = Sha256Hex(destination.displayUrl, 16);
+    std::string destinationHash = Sha256Hex(destination.displayUrl).substr(0, 16);
     std::string boundary = "=_pushnote_" + std::to_string(note.id) + "_" + destinationHash;
 
     std::string mail;

@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include <array>
+
 #include <cstdio>
 #include <ctime>
 
@@ -48,6 +50,25 @@ std::string Base64(std::string_view bytes) {
                                   static_cast<int>(bytes.size()));
     out.resize(static_cast<std::size_t>(written));
     return out;
+}
+
+std::string Hex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
+}
+
+std::string Sha256Hex(std::string_view bytes) {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr);
+    return Hex({reinterpret_cast<const char*>(digest.data()), length});
 }
 
 std::string EncodedWords(std::string_view utf8) {

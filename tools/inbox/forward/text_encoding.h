@@ -11,6 +11,10 @@ namespace pushnote::inbox {
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 
 std::string Base64(std::string_view bytes);
+// Lower-case hex digits, two for each byte.
+std::string Hex(std::string_view bytes);
+// The SHA-256 digest of the bytes, in hex.
+std::string Sha256Hex(std::string_view bytes);
 
 // The text as RFC 2047 "B" encoded-words of whole characters, joined by
 // spaces: a header value that carries any UTF-8, line ends included.
