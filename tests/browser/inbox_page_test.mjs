@@ -1,15 +1,29 @@
 // The inbox page in a real browser: shows the notes already stored, adds a new
-// one live, shows markup as text, follows chaos settings and searches, all
-// within its own content policy (a violation is a console error). Then the
-// inbox stops, more notes than one page holds arrive in its store and one
-// shown note goes; after the restart the page shows exactly the store's notes.
-//   node inbox_page_test.mjs URL TOKEN PROFILE_DIR SCREENSHOT INBOX_PID INBOX DATA_DIR PORT
+// one live with a desktop notification, shows markup as text, shows each
+// note's deliveries live (retrying, delivered, failed and tried again),
+// follows chaos settings and searches, all within its own content policy (a
+// violation is a console error). Then the inbox stops, more notes than one
+// page holds arrive in its store and one shown note goes; after the restart
+// the page shows exactly the store's notes.
+//   node inbox_page_test.mjs URL TOKEN PROFILE_DIR SCREENSHOT INBOX_PID INBOX DATA_DIR PORT HOOK_PORT
 import { execFileSync, spawn } from 'node:child_process';
 import { openSync } from 'node:fs';
+import { createServer } from 'node:http';
 import { launchChromium, sendNote } from './chromium.mjs';
 
-const [url, token, profileDir, screenshot, inboxPid, inbox, dataDir, port] =
+const [url, token, profileDir, screenshot, inboxPid, inbox, dataDir, port, hookPort] =
   process.argv.slice(2);
+
+// The webhook the inbox forwards to: refuses a note that asks for it until
+// told otherwise, takes every other.
+let refusing = true;
+const hook = createServer((request, response) => {
+  let body = '';
+  request.on('data', (piece) => (body += piece)).on('end', () => {
+    response.statusCode = refusing && body.includes('refuse me') ? 400 : 200;
+    response.end();
+  });
+}).listen(Number(hookPort), '127.0.0.1');
 const missed = 1200;
 const markup = '<img src=x onerror=alert(1)>';
 const problems = [];
@@ -18,7 +32,18 @@ let restarted;
 let stopped = false;
 const browser = await launchChromium(profileDir);
 try {
+  await browser.defaultBrowserContext().overridePermissions(new URL(url).origin, ['notifications']);
   const page = await browser.newPage();
+  // Each desktop notification the page makes, kept for the test.
+  await page.evaluateOnNewDocument(() => {
+    const Real = window.Notification;
+    window.notificationsShown = [];
+    window.Notification = class {
+      constructor(title, options) { window.notificationsShown.push({ title, ...options }); }
+      static get permission() { return Real.permission; }
+      static requestPermission() { return Real.requestPermission(); }
+    };
+  });
   await page.setViewport({ width: 1000, height: 640 });
   page.on('dialog', async (dialog) => {
     problems.push(`a dialog opened: ${dialog.message()}`);
@@ -41,6 +66,38 @@ try {
   await page.waitForFunction(
     () => [...document.querySelectorAll('#notes img')].some((i) => i.complete && i.naturalWidth > 0),
     { timeout: 10000 });
+
+  // A note retried while its receiver was down shows delivered once it is up.
+  const deliveryOf = (text) => page.evaluate((text) => {
+    const note = [...document.querySelectorAll('#notes .note')]
+      .find((item) => item.querySelector('.message').textContent === text);
+    return note?.querySelector('.delivery .state')?.textContent ?? '';
+  }, text);
+  const deliveryReads = (text, start) => page.waitForFunction((text, start) => {
+    const note = [...document.querySelectorAll('#notes .note')]
+      .find((item) => item.querySelector('.message').textContent === text);
+    return note?.querySelector('.delivery .state')?.textContent.startsWith(start);
+  }, { timeout: 20000 }, text, start);
+  await deliveryReads('Hello from the test', 'delivered after');
+
+  // A refused note fails; Retry sends it again once the receiver takes it.
+  await page.click('#alerts');
+  await page.waitForSelector('#alerts[aria-pressed="true"]');
+  if ((await page.evaluate(() => window.notificationsShown.length)) !== 0) {
+    problems.push('notes present at load made desktop notifications');
+  }
+  await sendNote(page, token, 'refuse me\nplease');
+  await deliveryReads('refuse me\nplease', 'failed: HTTP 400');
+  refusing = false;
+  await page.click('.delivery.failed .retry');
+  await deliveryReads('refuse me\nplease', 'delivered after');
+  const alerts = await page.evaluate(() => window.notificationsShown);
+  if (alerts.length !== 1 || alerts[0].title !== 'refuse me' || alerts[0].body !== 'please') {
+    problems.push(`desktop notifications: ${JSON.stringify(alerts)}`);
+  }
+  if (!(await deliveryOf('A picture')).startsWith('delivered')) {
+    problems.push(`the picture's delivery reads "${await deliveryOf('A picture')}"`);
+  }
 
   // A new note appears without the page loading again.
   await page.evaluate(() => { window.sameDocument = true; });
@@ -102,6 +159,7 @@ try {
 } finally {
   await browser.close();
   restarted?.kill('SIGTERM');
+  hook.close();
 }
 
 if (problems.length) {

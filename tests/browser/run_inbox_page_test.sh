@@ -12,7 +12,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work"
 mkdir -p "$work"
 data=$work/data token=page-test-token
-"$inbox" --port "$port" --data "$data" --token "$token" --max-seconds 240 >"$work/inbox.log" 2>&1 &
+# The page test's own webhook receiver listens there, from the test's start:
+# the notes sent before it are retried until then.
+hook_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$inbox" --port "$port" --data "$data" --token "$token" --max-seconds 240 \
+    --forward "json://127.0.0.1:$hook_port/hook" >"$work/inbox.log" 2>&1 &
 pid=$!
 trap 'kill -TERM $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
@@ -29,4 +33,4 @@ send --data-binary 'message=Hello from the test'
 send -F 'message=A picture' -F "imageFile=@$work/picture.png"
 
 node "$here/inbox_page_test.mjs" "https://localhost:$port/" "$token" "$work/profile" \
-    "$work/inbox-page.png" "$pid" "$inbox" "$data" "$port"
+    "$work/inbox-page.png" "$pid" "$inbox" "$data" "$port" "$hook_port"

@@ -8,7 +8,9 @@ const countElement = document.getElementById('count');
 const searchElement = document.getElementById('search');
 const connectionElement = document.getElementById('connection');
 const chaosElement = document.getElementById('chaos');
+const alertsElement = document.getElementById('alerts');
 const shown = new Map(); // note id -> its list item
+const ALERTS_KEY = 'pushnote-inbox-alerts';
 
 function element(tag, className, text) {
   const made = document.createElement(tag);
@@ -55,8 +57,88 @@ function noteItem(note) {
   if (note.message_repaired) meta.append(element('span', 'flag', 'invalid UTF-8 replaced'));
   meta.append(element('span', '', note.user_agent));
   body.append(meta);
+  const deliveries = element('ul', 'deliveries');
+  item.dataset.received = String(Date.parse(note.received));
+  for (const delivery of note.deliveries || []) deliveries.append(deliveryItem(delivery, item));
+  body.append(deliveries);
   item.append(body);
   return item;
+}
+
+// Where a note went: delivered (after how long), retrying (the last answer,
+// the attempt, the next try), queued, or failed, with a way to try again.
+function deliveryItem(delivery, noteItemElement) {
+  const row = element('li', `delivery ${delivery.state}`);
+  row.dataset.id = delivery.id;
+  row.append(element('code', '', delivery.destination));
+  let state;
+  if (delivery.state === 'delivered') {
+    const after = delivery.delivered_ms - Number(noteItemElement.dataset.received);
+    state = `delivered after ${Math.max(0, after)} ms`;
+  } else if (delivery.state === 'failed') {
+    state = `failed: ${delivery.last_answer}`;
+  } else if (delivery.attempts > 0) {
+    const next = new Date(delivery.next_attempt_ms).toLocaleTimeString();
+    state = `retrying: ${delivery.last_answer}, attempt ${delivery.attempts}, next try at ${next}`;
+    row.classList.add('retrying');
+  } else {
+    state = 'queued';
+  }
+  row.append(element('span', 'state', state));
+  if (delivery.state === 'failed') {
+    const retry = element('button', 'retry', 'Retry');
+    retry.type = 'button';
+    retry.addEventListener('click', () => {
+      retry.disabled = true;
+      fetch(`/api/notes/${delivery.note_id}/redeliver`, {
+        method: 'POST', headers: { 'X-PushNote-Inbox': '1' } });
+    });
+    row.append(retry);
+  }
+  return row;
+}
+
+function updateDelivery(delivery) {
+  const item = shown.get(delivery.note_id);
+  if (!item) return;
+  const list = item.querySelector('.deliveries');
+  const row = deliveryItem(delivery, item);
+  const old = list.querySelector(`.delivery[data-id="${Number(delivery.id)}"]`);
+  if (old) old.replaceWith(row);
+  else list.append(row);
+}
+
+// Desktop notifications, once the user agreed, while the page is open.
+function alertsOn() {
+  return alertsElement.getAttribute('aria-pressed') === 'true';
+}
+
+function setAlerts(on) {
+  alertsElement.setAttribute('aria-pressed', String(on));
+  alertsElement.classList.toggle('on', on);
+  localStorage.setItem(ALERTS_KEY, on ? 'on' : 'off');
+}
+
+function announce(note) {
+  if (!alertsOn() || Notification.permission !== 'granted') return;
+  const lines = note.message.trim().split('\n');
+  const title = lines[0].slice(0, 70) || 'New note';
+  const body = lines.slice(1).join('\n').trim().slice(0, 200);
+  const shownAlert = new Notification(title, { body, tag: String(note.id) });
+  shownAlert.onclick = () => {
+    window.focus();
+    shown.get(note.id)?.scrollIntoView({ block: 'center' });
+  };
+}
+
+if ('Notification' in window) {
+  alertsElement.hidden = false;
+  setAlerts(localStorage.getItem(ALERTS_KEY) === 'on' && Notification.permission === 'granted');
+  alertsElement.addEventListener('click', async () => {
+    if (alertsOn()) return setAlerts(false);
+    const permission = await Notification.requestPermission();
+    setAlerts(permission === 'granted');
+  });
 }
 
 function matches(item) {
@@ -197,7 +279,13 @@ function listen(firstLoad) {
     connectionElement.classList.remove('live');
     document.body.dataset.live = 'false';
   });
-  events.addEventListener('note', (event) => addNote(JSON.parse(event.data), true));
+  events.addEventListener('note', (event) => {
+    const note = JSON.parse(event.data);
+    const isNew = !shown.has(note.id);
+    addNote(note, true);
+    if (isNew && 'Notification' in window) announce(note);
+  });
+  events.addEventListener('delivery', (event) => updateDelivery(JSON.parse(event.data)));
   events.addEventListener('clear', clearNotes);
   events.addEventListener('chaos', (event) => showChaos(JSON.parse(event.data)));
   events.addEventListener('reload', () => firstLoad.then(catchUp));
