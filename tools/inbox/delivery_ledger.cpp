@@ -7,7 +7,7 @@
 namespace pushnote::inbox {
 
 std::optional<StoredNote> StoreLedger::LoadNote(std::int64_t noteId) {
-    const std::optional<Note> note = store_.Find(noteId);
+    const std::optional<Note> note = store_.Find(noteId, false);
     if (!note) return std::nullopt;
     StoredNote stored{note->receivedMs, note->message, note->tokenFingerprint, {}, {}, 0, 0};
     if (note->image) {

@@ -158,6 +158,12 @@ void NoteStore::Open(const std::filesystem::path& file) {
         "DELETE FROM images WHERE note_id <= ?1 AND note_id NOT IN (SELECT id FROM notes)"));
     pruneDeliveries_.emplace(database_.Prepare(
         "DELETE FROM deliveries WHERE note_id <= ?1 AND note_id NOT IN (SELECT id FROM notes)"));
+    findNote_.emplace(database_.Prepare(std::string("SELECT ") + kNoteColumns + " WHERE id = ?1"));
+    deliveriesOf_.emplace(database_.Prepare(std::string("SELECT ") + kDeliveryColumns +
+                                            " WHERE note_id = ?1 ORDER BY id"));
+    saveDelivery_.emplace(
+        database_.Prepare("UPDATE deliveries SET state = ?2, attempts = ?3, next_attempt_ms = ?4, "
+                          "last_answer = ?5, delivered_ms = ?6, created_ms = ?7 WHERE id = ?1"));
     insertDelivery_.emplace(database_.Prepare(
         "INSERT INTO deliveries (note_id, destination_key, destination, state, attempts, "
         "next_attempt_ms, last_answer, created_ms) VALUES (?1, ?2, ?3, 'queued', 0, ?4, '', ?4)"));
@@ -258,14 +264,14 @@ void NoteStore::ForEach(int limit, std::optional<std::int64_t> before,
     }
 }
 
-std::optional<Note> NoteStore::Find(std::int64_t id) {
+std::optional<Note> NoteStore::Find(std::int64_t id, bool withDeliveries) {
     std::lock_guard lock(mutex_);
-    sqlite::Statement query =
-        database_.Prepare(std::string("SELECT ") + kNoteColumns + " WHERE id = ?1");
+    sqlite::Statement& query = *findNote_;
+    const sqlite::Statement::Use use(query);
     query.Bind(1, id);
     if (!query.Step()) return std::nullopt;
     Note note = ReadNote(query);
-    note.deliveries = DeliveriesOf(id);
+    if (withDeliveries) note.deliveries = DeliveriesOf(id);
     return note;
 }
 
@@ -290,8 +296,8 @@ std::int64_t NoteStore::Clear() {
 }
 
 std::vector<Delivery> NoteStore::DeliveriesOf(std::int64_t noteId) {
-    sqlite::Statement query = database_.Prepare(std::string("SELECT ") + kDeliveryColumns +
-                                                " WHERE note_id = ?1 ORDER BY id");
+    sqlite::Statement& query = *deliveriesOf_;
+    const sqlite::Statement::Use use(query);
     query.Bind(1, noteId);
     std::vector<Delivery> deliveries;
     while (query.Step()) deliveries.push_back(ReadDelivery(query));
@@ -316,9 +322,8 @@ std::int64_t NoteStore::QueuedCount() {
 
 void NoteStore::SaveDelivery(const Delivery& delivery) {
     std::lock_guard lock(mutex_);
-    sqlite::Statement update = database_.Prepare(
-        "UPDATE deliveries SET state = ?2, attempts = ?3, next_attempt_ms = ?4, "
-        "last_answer = ?5, delivered_ms = ?6, created_ms = ?7 WHERE id = ?1");
+    sqlite::Statement& update = *saveDelivery_;
+    const sqlite::Statement::Use use(update);
     update.Bind(1, delivery.id)
         .Bind(2, std::string(StateName(delivery.state)))
         .Bind(3, std::int64_t{delivery.attempts})

@@ -77,7 +77,7 @@ public:
     // is held at once.
     void ForEach(int limit, std::optional<std::int64_t> before, std::optional<std::int64_t> after,
                  const std::function<bool(const Note&)>& each);
-    std::optional<Note> Find(std::int64_t id);
+    std::optional<Note> Find(std::int64_t id, bool withDeliveries = true);
     std::optional<StoredImage> Image(std::int64_t id);
     // Deletes every note; returns how many there were.
     std::int64_t Clear();
@@ -106,6 +106,9 @@ private:
     std::optional<sqlite::Statement> pruneImages_;
     std::optional<sqlite::Statement> pruneDeliveries_;
     std::optional<sqlite::Statement> insertDelivery_;
+    std::optional<sqlite::Statement> findNote_;
+    std::optional<sqlite::Statement> deliveriesOf_;
+    std::optional<sqlite::Statement> saveDelivery_;
 };
 
 }  // namespace pushnote::inbox
