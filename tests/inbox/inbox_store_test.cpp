@@ -133,7 +133,9 @@ TEST_F(StoreTest, AStoreOfTheFirstVersionGainsDeliveries) {
     }
     {
         sqlite::Database database(File().string());
-        database.Execute("DROP TABLE deliveries; DROP TABLE users; PRAGMA user_version = 1;");
+        database.Execute(
+            "DROP TABLE deliveries; DROP TABLE users; DROP TABLE tokens; "
+            "ALTER TABLE notes DROP COLUMN token_name; PRAGMA user_version = 1;");
     }
     NoteStore upgraded(File(), 10);
     std::vector<Delivery> made;

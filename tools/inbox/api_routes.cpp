@@ -113,6 +113,18 @@ void InstallNotesApi(httplib::Server& server, Inbox& inbox) {
         AnswerJson(response, 200, {{"deleted", deleted}});
     });
 
+    server.Get("/api/health", [&inbox](const Request&, Response& response) {
+        std::string store = "ok";
+        std::int64_t queued = 0;
+        try {
+            queued = inbox.store.QueuedCount();
+            inbox.store.CheckWritable();
+        } catch (const std::exception& e) {
+            store = e.what();
+        }
+        AnswerJson(response, store == "ok" ? 200 : 503,
+                   {{"healthy", store == "ok"}, {"queued", queued}, {"store", store}});
+    });
     server.Get("/api/chaos", [&inbox](const Request&, Response& response) {
         AnswerJson(response, 200, ToJson(inbox.chaos.Settings()));
     });

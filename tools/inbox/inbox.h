@@ -9,9 +9,11 @@
 #include "chaos.h"
 #include "delivery_queue.h"
 #include "event_hub.h"
+#include "note_rate_limit.h"
 #include "note_store.h"
 #include "public_name.h"
 #include "sessions.h"
+#include "token_store.h"
 #include "user_store.h"
 
 namespace pushnote::inbox {
@@ -39,7 +41,7 @@ struct Inbox {
     NoteStore& store;
     EventHub& events;
     Chaos& chaos;
-    std::set<std::string> tokens;  // empty: every token is accepted
+    std::set<std::string> tokens;  // given by --token; with no named ones either, any is accepted
     std::uint64_t maxImageBytes = 0;
     bool loopbackOnly = true;  // answer only requests addressed to a loopback name
     // Where each accepted note is carried on to; no queue without forwarding.
@@ -48,6 +50,8 @@ struct Inbox {
     PageLock* pageLock = nullptr;          // nullptr: every route open, as in the unit tests
     std::string trustedProxy;              // see ClientAddress
     std::optional<PublicName> publicName;  // answered beside loopback names
+    TokenStore* namedTokens = nullptr;
+    NoteRateLimit* noteLimit = nullptr;  // nullptr: no limit
 };
 
 // JSON text on one line; bytes that are not UTF-8 become U+FFFD.

@@ -19,6 +19,7 @@
 #include "notify_route.h"
 #include "options.h"
 #include "password_prompt.h"
+#include "text_encoding.h"
 #include "tls_files.h"
 
 namespace {
@@ -53,37 +54,74 @@ PageMode PageModeOf(const std::string& name) {
     return name == "off" ? PageMode::Off : name == "password" ? PageMode::Password : PageMode::Open;
 }
 
-int ManageUsers(const Options& options) {
-    MakeDataFolderPrivate(options.data, options.data / "inbox.sqlite3");
-    // Opening the note store brings the file up to date first.
-    { NoteStore store(options.data / "inbox.sqlite3", options.keep); }
-    UserStore users(options.data / "inbox.sqlite3");
-    if (options.userAction == "list") {
-        for (const User& user : users.List()) std::printf("%s\n", user.name.c_str());
+std::string When(std::optional<std::int64_t> ms) {
+    return ms ? IsoTime(*ms) : "never";
+}
+
+int ManageUsers(const Options& options, const std::filesystem::path& file) {
+    UserStore users(file);
+    if (options.manageAction == "list") {
+        for (const User& user : users.List()) {
+            std::printf("%s\tadded %s\n", user.name.c_str(), When(user.createdMs).c_str());
+        }
         return 0;
     }
-    if (!UserStore::IsValidName(options.userName)) {
-        std::fprintf(stderr, "%s: a user name is 1 to 64 of letters, digits, '.', '_', '-', '@'\n",
-                     kProgram);
-        return 2;
-    }
-    if (options.userAction == "remove") {
-        if (users.Remove(options.userName)) return 0;
-        std::fprintf(stderr, "%s: no user %s\n", kProgram, options.userName.c_str());
+    if (options.manageAction == "remove") {
+        if (users.Remove(options.manageName)) return 0;
+        std::fprintf(stderr, "%s: no user %s\n", kProgram, options.manageName.c_str());
         return 1;
     }
-    const std::optional<std::string> password = ReadNewPassword("password for " + options.userName);
+    const std::optional<std::string> password =
+        ReadNewPassword("password for " + options.manageName);
     if (!password || password->size() < 8 || password->size() > 1024) {
         std::fprintf(stderr, "%s: no password set: it takes 8 to 1024 characters, the same twice\n",
                      kProgram);
         return 2;
     }
-    if (!users.Add(options.userName, *password)) {
-        std::fprintf(stderr, "%s: user %s exists already\n", kProgram, options.userName.c_str());
+    if (!users.Add(options.manageName, *password)) {
+        std::fprintf(stderr, "%s: user %s exists already\n", kProgram, options.manageName.c_str());
         return 2;
     }
-    std::printf("%s: user %s added\n", kProgram, options.userName.c_str());
+    std::printf("%s: user %s added\n", kProgram, options.manageName.c_str());
     return 0;
+}
+
+int ManageTokens(const Options& options, const std::filesystem::path& file) {
+    TokenStore tokens(file);
+    if (options.manageAction == "list") {
+        for (const NamedToken& token : tokens.List()) {
+            std::printf("%s\tcreated %s\tlast used %s\n", token.name.c_str(),
+                        When(token.createdMs).c_str(), When(token.lastUsedMs).c_str());
+        }
+        return 0;
+    }
+    if (options.manageAction == "remove") {
+        if (tokens.Remove(options.manageName)) return 0;
+        std::fprintf(stderr, "%s: no token %s\n", kProgram, options.manageName.c_str());
+        return 1;
+    }
+    const std::optional<std::string> token = tokens.Add(options.manageName);
+    if (!token) {
+        std::fprintf(stderr, "%s: token %s exists already\n", kProgram, options.manageName.c_str());
+        return 2;
+    }
+    // The only time it shows: the store keeps its SHA-256 alone.
+    std::printf("%s\n", token->c_str());
+    return 0;
+}
+
+// The `user` and `token` subcommands, on the store in --data.
+int Manage(const Options& options) {
+    if (options.manageAction != "list" && !UserStore::IsValidName(options.manageName)) {
+        std::fprintf(stderr, "%s: a name is 1 to 64 of letters, digits, '.', '_', '-', '@'\n",
+                     kProgram);
+        return 2;
+    }
+    MakeDataFolderPrivate(options.data, options.data / "inbox.sqlite3");
+    // Opening the note store brings the file up to date first.
+    { NoteStore store(options.data / "inbox.sqlite3", options.keep); }
+    const std::filesystem::path file = options.data / "inbox.sqlite3";
+    return options.manage == "user" ? ManageUsers(options, file) : ManageTokens(options, file);
 }
 
 void PrintWelcome(const Options& options, const std::string& caFile,
@@ -145,6 +183,10 @@ void Reload(InboxServer& server) {
                 {},
                 {}};
     UserStore users(options.data / "inbox.sqlite3");
+    TokenStore namedTokens(options.data / "inbox.sqlite3");
+    inbox.namedTokens = &namedTokens;
+    std::optional<NoteRateLimit> noteLimit;
+    if (options.notesPerMinute > 0) inbox.noteLimit = &noteLimit.emplace(options.notesPerMinute);
     PageLock pageLock;
     pageLock.mode = PageModeOf(options.page);
     pageLock.users = &users;
@@ -209,7 +251,7 @@ int main(int argc, char** argv) {
     const sigset_t signals = BlockStopSignals();
     try {
         if (options->printCa) return PrintCa(*options);
-        if (!options->userAction.empty()) return ManageUsers(*options);
+        if (!options->manage.empty()) return Manage(*options);
         DestinationList forward = ParseDestinationList(options->forward);
         if (!forward.error.empty()) {
             std::fprintf(stderr, "%s: %s\n", kProgram, forward.error.c_str());

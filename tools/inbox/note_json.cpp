@@ -33,6 +33,7 @@ nlohmann::ordered_json ToJson(const Note& note) {
     return {{"id", note.id},
             {"received", IsoTime(note.receivedMs)},
             {"token", note.tokenFingerprint},
+            {"token_name", note.tokenName ? nlohmann::ordered_json(*note.tokenName) : nullptr},
             {"user_agent", note.userAgent},
             {"content_type", note.contentType},
             {"message", note.message},

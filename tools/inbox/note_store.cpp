@@ -36,8 +36,9 @@ PRAGMA user_version = 1;
 )";
 
 // Version 2: each note's deliveries to the forwarding destinations (a note
-// with a queued delivery is kept whatever --keep says), and the users who
-// may log in to the page.
+// with a queued delivery is kept whatever --keep says), the users who may
+// log in to the page, the named tokens (only their SHA-256) and the name of
+// the token each note came with.
 constexpr const char* kVersion2Schema = R"(
 CREATE TABLE deliveries (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -58,6 +59,13 @@ CREATE TABLE users (
     password_hash TEXT NOT NULL,
     created_ms INTEGER NOT NULL
 );
+CREATE TABLE tokens (
+    name TEXT PRIMARY KEY,
+    sha256 TEXT NOT NULL UNIQUE,
+    created_ms INTEGER NOT NULL,
+    last_used_ms INTEGER
+);
+ALTER TABLE notes ADD COLUMN token_name TEXT;
 PRAGMA user_version = 2;
 )";
 
@@ -68,7 +76,7 @@ constexpr const char* kDeliveryColumns =
 constexpr const char* kNoteColumns =
     "id, received_ms, token_fingerprint, user_agent, content_type, message, message_repaired, "
     "image_type, image_width, image_height, image_size, answer_status, answer_body, "
-    "answer_chaos FROM notes";
+    "answer_chaos, token_name FROM notes";
 
 std::int64_t Pragma(sqlite::Database& database, const char* name) {
     sqlite::Statement statement = database.Prepare(std::string("PRAGMA ") + name);
@@ -89,6 +97,7 @@ Note ReadNote(const sqlite::Statement& row) {
                                   static_cast<int>(row.Integer(9)), row.Integer(10)};
     }
     note.answer = Answer{static_cast<int>(row.Integer(11)), row.Text(12), row.Text(13)};
+    if (!row.IsNull(14)) note.tokenName = row.Text(14);
     return note;
 }
 
@@ -147,8 +156,8 @@ void NoteStore::Open(const std::filesystem::path& file) {
     insertNote_.emplace(database_.Prepare(
         "INSERT INTO notes (received_ms, token_fingerprint, user_agent, content_type, message, "
         "message_repaired, image_type, image_width, image_height, image_size, answer_status, "
-        "answer_body, answer_chaos) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
-        "?13)"));
+        "answer_body, answer_chaos, token_name) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, "
+        "?11, ?12, ?13, ?14)"));
     insertImage_.emplace(database_.Prepare("INSERT INTO images (note_id, bytes) VALUES (?1, ?2)"));
     // A note on its way somewhere stays until it got there or gave up.
     pruneNotes_.emplace(
@@ -203,6 +212,7 @@ std::int64_t NoteStore::Add(const Note& note, const std::string& imageBytes,
         .Bind(11, std::int64_t{note.answer.status})
         .Bind(12, note.answer.body)
         .Bind(13, note.answer.chaos);
+    if (note.tokenName) insert.Bind(14, *note.tokenName);
     if (note.image) {
         insert.Bind(7, note.image->type)
             .Bind(8, std::int64_t{note.image->width})
@@ -318,6 +328,11 @@ std::int64_t NoteStore::QueuedCount() {
     sqlite::Statement query =
         database_.Prepare("SELECT count(*) FROM deliveries WHERE state = 'queued'");
     return query.Step() ? query.Integer(0) : 0;
+}
+
+void NoteStore::CheckWritable() {
+    std::lock_guard lock(mutex_);
+    database_.Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
 }
 
 void NoteStore::SaveDelivery(const Delivery& delivery) {

@@ -32,6 +32,7 @@ struct Note {
     std::int64_t id = 0;
     std::int64_t receivedMs = 0;  // since the Unix epoch
     std::string tokenFingerprint;
+    std::optional<std::string> tokenName;  // when it came with a named token
     std::string userAgent;
     std::string contentType;
     std::string message;  // UTF-8; invalid bytes were replaced by U+FFFD
@@ -85,6 +86,9 @@ public:
     // Every delivery still queued, oldest first: the work left after a restart.
     std::vector<Delivery> QueuedDeliveries();
     std::int64_t QueuedCount();
+    // Commits a write that changes nothing; throws sqlite::Error when the
+    // store cannot be written (a full disk, a read-only file system).
+    void CheckWritable();
     // Writes a delivery's state, attempts, next attempt and answer.
     void SaveDelivery(const Delivery& delivery);
     // Queues the note's failed deliveries again, from now; returns them.

@@ -36,6 +36,12 @@ struct Refusal {
     std::string reason;
 };
 
+// Who sent a note: the bearer token and, for a named one, its name.
+struct Sender {
+    std::string token;
+    std::optional<std::string> name;
+};
+
 void AnswerJson(Response& response, int status, const std::string& message) {
     response.status = status;
     response.set_content(Dump({{"status", status}, {"message", message}}), "application/json");
@@ -83,15 +89,18 @@ std::optional<Refusal> ReadMultipart(const Request& request, const std::string& 
     return std::nullopt;
 }
 
-std::optional<Refusal> CheckToken(const Request& request, const Inbox& inbox, std::string& token) {
+std::optional<Refusal> CheckToken(const Request& request, const Inbox& inbox, Sender& sender) {
     const std::string authorization = request.get_header_value("Authorization");
     if (!authorization.starts_with(kBearer)) {
         return Refusal{401, "Missing access token"};
     }
-    token = authorization.substr(kBearer.size());
-    if (!inbox.tokens.empty() && !inbox.tokens.contains(token)) {
-        return Refusal{401, "Invalid access token"};
-    }
+    sender.token = authorization.substr(kBearer.size());
+    if (inbox.namedTokens) sender.name = inbox.namedTokens->NameOf(sender.token);
+    if (sender.name || inbox.tokens.contains(sender.token)) return std::nullopt;
+    // Without tokens of either kind, any token is taken, for development.
+    const bool anyToken =
+        inbox.tokens.empty() && (!inbox.namedTokens || inbox.namedTokens->Empty());
+    if (!anyToken) return Refusal{401, "Invalid access token"};
     return std::nullopt;
 }
 
@@ -115,12 +124,12 @@ std::uint64_t BodyLimit(const std::string& type, std::uint64_t maxImageBytes) {
 
 // Everything the head alone can refuse, before a byte of the body is read.
 std::optional<Refusal> CheckHead(const Request& request, const Inbox& inbox,
-                                 const std::string& type, std::string& token) {
+                                 const std::string& type, Sender& sender) {
     const bool chunked = request_reading::IsChunked(request);
     if (!request.has_header("Content-Length") && !chunked) {
         return Refusal{400, "missing Content-Length"};
     }
-    if (auto refusal = CheckToken(request, inbox, token)) return refusal;
+    if (auto refusal = CheckToken(request, inbox, sender)) return refusal;
     if (type != "application/x-www-form-urlencoded" && type != "multipart/form-data") {
         return Refusal{400,
                        "unsupported content type \"" + type.substr(0, 60) +
@@ -146,11 +155,24 @@ std::optional<Refusal> CheckHead(const Request& request, const Inbox& inbox,
 
 void Notify(Inbox& inbox, const Request& request, Response& response, const ContentReader& reader) {
     const std::string type = MediaType(request.get_header_value("Content-Type"));
-    std::string token;
-    if (auto refusal = CheckHead(request, inbox, type, token)) {
+    Sender sender;
+    if (auto refusal = CheckHead(request, inbox, type, sender)) {
         // The body stays unread: the connection cannot carry another request.
         CloseAfterAnswer(response);
         return AnswerJson(response, refusal->status, refusal->reason);
+    }
+    if (inbox.noteLimit) {
+        const std::string key =
+            sender.name ? "name:" + *sender.name : "token:" + TokenFingerprint(sender.token);
+        if (const auto wait = inbox.noteLimit->Take(key, NoteRateLimit::Clock::now())) {
+            CloseAfterAnswer(response);
+            response.set_header("Retry-After",
+                                std::to_string(std::max<long long>(1, wait->count())));
+            return AnswerJson(response, 429,
+                              "too many notes: at most " +
+                                  std::to_string(inbox.noteLimit->PerMinute()) +
+                                  " a minute for this token");
+        }
     }
     const std::uint64_t limit = BodyLimit(type, inbox.maxImageBytes);
     const request_reading::BoundedBody body = request_reading::ReadBodyUpTo(request, reader, limit);
@@ -193,7 +215,8 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     note.message = std::move(text.text);
     note.messageRepaired = text.repaired;
     note.receivedMs = NowMs();
-    note.tokenFingerprint = TokenFingerprint(token);
+    note.tokenFingerprint = TokenFingerprint(sender.token);
+    note.tokenName = sender.name;
     note.userAgent = request.get_header_value("User-Agent");
     note.contentType = type;
 
@@ -216,7 +239,8 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     }
     inbox.events.Publish("event: note\ndata: " + Dump(ToJson(note)) + "\n\n");
     Log(LogLevel::Info, "note " + std::to_string(note.id) + " token " + note.tokenFingerprint +
-                            " " + MessageExcerpt(note.message) +
+                            (note.tokenName ? " (" + *note.tokenName + ")" : "") + " " +
+                            MessageExcerpt(note.message) +
                             (note.image ? " with " + note.image->type + " of " +
                                               std::to_string(note.image->size) + " bytes"
                                         : "") +

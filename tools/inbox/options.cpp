@@ -64,6 +64,9 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--token", options.tokens,
                    "accept only this bearer token (repeatable); without it any token is accepted");
     app.add_option("--keep", options.keep, "keep the newest N notes")->check(CLI::PositiveNumber);
+    app.add_option("--notes-per-minute", options.notesPerMinute,
+                   "at most N notes a minute for each token; past it 429 with Retry-After")
+        ->check(CLI::Range(1, 1000000));
     app.add_option("--max-image", options.maxImageBytes, "largest image in bytes; larger gets 413")
         ->check(CLI::PositiveNumber);
 
@@ -108,20 +111,27 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
 
     CLI::App* ca = app.add_subcommand("ca", "print the inbox's CA certificate (PEM) and end");
     dataOption(*ca);
-    CLI::App* user = app.add_subcommand("user", "the people who may log in to the page");
-    user->require_subcommand(1);
-    for (const char* action : {"add", "remove", "list"}) {
-        CLI::App* command = user->add_subcommand(
-            action, std::string(action) == "add"
-                        ? "add NAME; the password is asked for, or read from standard input"
-                    : std::string(action) == "remove" ? "remove NAME"
-                                                      : "list the names");
-        dataOption(*command);
-        if (std::string(action) != "list") {
-            command->add_option("name", options.userName, "user name")->required();
+    const auto manage = [&](const char* what, const char* description, const char* adds) {
+        CLI::App* group = app.add_subcommand(what, description);
+        group->require_subcommand(1);
+        for (const std::string action : {"add", "remove", "list"}) {
+            CLI::App* command = group->add_subcommand(action, action == "add"      ? adds
+                                                              : action == "remove" ? "remove NAME"
+                                                                                   : "list them");
+            dataOption(*command);
+            if (action != "list") {
+                command->add_option("name", options.manageName, "the name")->required();
+            }
+            command->callback([&options, what, action] {
+                options.manage = what;
+                options.manageAction = action;
+            });
         }
-        command->callback([&options, action] { options.userAction = action; });
-    }
+    };
+    manage("user", "the people who may log in to the page",
+           "add NAME; the password is asked for, or read from standard input");
+    manage("token", "the access tokens hosts send, each under a name",
+           "add NAME; prints the new token once: only its SHA-256 is kept");
 
     try {
         app.parse(argc, argv);

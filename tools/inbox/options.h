@@ -15,9 +15,11 @@ namespace pushnote::inbox {
 
 struct Options {
     bool printCa = false;  // the `ca` subcommand
-    // The `user` subcommand: "add", "remove" or "list", and the name.
-    std::string userAction;
-    std::string userName;
+    // The `user` and `token` subcommands: which, "add", "remove" or "list",
+    // and the name.
+    std::string manage;
+    std::string manageAction;
+    std::string manageName;
     std::filesystem::path data;
     Listener service{8443, {}, {}};
     std::string listen = "127.0.0.1";
@@ -33,6 +35,7 @@ struct Options {
         "info";  // error, warning, info or debug  // open, password or off: see PageMode
     std::vector<std::string> tokens;
     std::int64_t keep = 1000;
+    int notesPerMinute = 0;  // for each token; 0: no limit
     std::uint64_t maxImageBytes = 10 * 1024 * 1024;
     // Where every note is carried on to, one URL each (they may hold secrets).
     std::vector<std::string> forward;

@@ -44,7 +44,7 @@ function noteItem(note) {
   body.append(element('p', 'message', note.message));
   const meta = element('div', 'meta');
   meta.append(element('time', '', new Date(note.received).toLocaleString()));
-  const token = element('span', '', 'token ');
+  const token = element('span', '', note.token_name ? `token ${note.token_name} ` : 'token ');
   token.append(element('code', '', note.token));
   meta.append(token);
   const answer = element('span', 'answer', `answered ${answerText(note.answer)}`);
