@@ -11,7 +11,7 @@ packages=(
     cmake make g++ ccache pkg-config openssl curl file dpkg-dev
     libcurl4-openssl-dev libssl-dev libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev
     libcpp-httplib-dev libcli11-dev googletest libgtest-dev
-    libsqlite3-dev sqlite3 nlohmann-json3-dev chromium
+    libsqlite3-dev sqlite3 nlohmann-json3-dev libtomlplusplus-dev chromium
     clang libclang-rt-14-dev
     valgrind libc-bin locales iproute2
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix

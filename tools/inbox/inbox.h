@@ -9,6 +9,7 @@
 #include "chaos.h"
 #include "delivery_queue.h"
 #include "event_hub.h"
+#include "forward_routes.h"
 #include "note_rate_limit.h"
 #include "note_store.h"
 #include "public_name.h"
@@ -44,8 +45,8 @@ struct Inbox {
     std::set<std::string> tokens;  // given by --token; with no named ones either, any is accepted
     std::uint64_t maxImageBytes = 0;
     bool loopbackOnly = true;  // answer only requests addressed to a loopback name
-    // Where each accepted note is carried on to; no queue without forwarding.
-    std::vector<DeliveryTarget> forwardTargets;
+    // Where each accepted note is carried on to, and who carries it.
+    ForwardRoutes* routes = nullptr;
     DeliveryQueue* deliveries = nullptr;
     PageLock* pageLock = nullptr;          // nullptr: every route open, as in the unit tests
     std::string trustedProxy;              // see ClientAddress

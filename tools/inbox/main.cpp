@@ -9,9 +9,10 @@
 #include <httplib.h>
 
 #include "api_routes.h"
+#include "config_file.h"
 #include "data_folder.h"
 #include "delivery_ledger.h"
-#include "destination_list.h"
+#include "forward_routes.h"
 #include "inbox_server.h"
 #include "lifetime.h"
 #include "listener.h"
@@ -36,6 +37,18 @@ int PrintCa(const Options& options) {
     std::ifstream in(files.caCert);
     std::cout << in.rdbuf();
     return std::cout.flush() ? 0 : 1;
+}
+
+int CheckConfig(const std::filesystem::path& file) {
+    Options options;
+    try {
+        LoadConfigFile(file, options);
+    } catch (const ConfigError& e) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
+        return 2;
+    }
+    std::printf("%s: ok\n", file.c_str());
+    return 0;
 }
 
 std::string PublicUrlWithoutSlash(std::string url) {
@@ -137,20 +150,43 @@ void PrintWelcome(const Options& options, const std::string& caFile,
     std::fflush(stdout);
 }
 
-// What SIGHUP renews: the certificate and key, for the connections to come.
-// A file that cannot be used leaves the old ones serving.
-void Reload(InboxServer& server) {
+// The routes of the config file as it is now; forwarding given on the
+// command line stays as it was. Nothing changes when the file has a mistake.
+void ReloadRoutes(const Options& started, ForwardRoutes& routes, DeliveryQueue& queue) {
+    Options reread;
+    try {
+        LoadConfigFile(started.config, reread);
+    } catch (const ConfigError& e) {
+        std::fprintf(stderr, "%s: kept the old routes: %s\n", kProgram, e.what());
+        return;
+    }
+    if (started.forwardFromCommandLine) reread.forward = started.forward;
+    Forwarding forwarding = BuildForwarding(reread);
+    if (!forwarding.error.empty()) {
+        std::fprintf(stderr, "%s: kept the old routes: %s\n", kProgram, forwarding.error.c_str());
+        return;
+    }
+    queue.ReplaceDestinations(std::move(forwarding.destinations));
+    routes.Replace(std::move(forwarding.rules));
+    std::fprintf(stderr, "%s: routes reloaded: %zu destinations\n", kProgram, routes.All().size());
+}
+
+// What SIGHUP renews: the certificate and key, for the connections to come,
+// and the config file's routes. A file that cannot be used leaves the old
+// ones serving.
+void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
+            DeliveryQueue& queue) {
     try {
         server.ReloadCertificate();
         std::fprintf(stderr, "%s: certificate reloaded\n", kProgram);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: kept the old certificate: %s\n", kProgram, e.what());
     }
+    if (!options.config.empty()) ReloadRoutes(options, routes, queue);
 }
 
 // Serves until a signal or the end of the lifetime, then ends the process.
-[[noreturn]] void Serve(Options& options, std::vector<NamedDestination> destinations,
-                        const sigset_t& signals) {
+[[noreturn]] void Serve(Options& options, Forwarding forwarding, const sigset_t& signals) {
     if (!IsLoopback(options.listen)) {
         std::fprintf(stderr,
                      "pushnote-inbox: warning: listening on %s: everyone on that network can "
@@ -177,7 +213,7 @@ void Reload(InboxServer& server) {
                 {options.tokens.begin(), options.tokens.end()},
                 options.maxImageBytes,
                 IsLoopback(options.listen),
-                {},
+                nullptr,
                 nullptr,
                 nullptr,
                 {},
@@ -193,18 +229,16 @@ void Reload(InboxServer& server) {
     inbox.pageLock = &pageLock;
     inbox.trustedProxy = options.trustedProxy;
     inbox.publicName = ParsePublicUrl(options.publicUrl);
-    for (const NamedDestination& named : destinations) {
-        inbox.forwardTargets.push_back({named.key, named.destination->DisplayUrl()});
-    }
+    ForwardRoutes routes;
+    routes.Replace(std::move(forwarding.rules));
+    inbox.routes = &routes;
     StoreLedger ledger(store, events);
-    const bool forwarding = !destinations.empty();
-    DeliveryQueue queue(std::move(destinations), ledger,
-                        {{options.forwardCa},
-                         options.forwardGiveUp,
-                         forwarding ? 4 : 0,
-                         PublicUrlWithoutSlash(options.publicUrl)});
-    if (forwarding) inbox.deliveries = &queue;
-    // What the last run left queued; without forwarding it fails at once.
+    // Workers even without destinations: a reload may bring some.
+    DeliveryQueue queue(
+        std::move(forwarding.destinations), ledger,
+        {{options.forwardCa}, options.forwardGiveUp, 4, PublicUrlWithoutSlash(options.publicUrl)});
+    inbox.deliveries = &queue;
+    // What the last run left queued; one whose destination is gone fails.
     queue.Add(store.QueuedDeliveries());
 
     const ConnectionLimits limits;
@@ -236,8 +270,8 @@ void Reload(InboxServer& server) {
     server.Bind(options.listen, options.service.port);
     ServeUntilStopped(
         {[&server] { server.Serve(); }}, options.lifetime, signals, kProgram,
-        [&] { PrintWelcome(options, caFile, inbox.forwardTargets); },
-        [&server] { Reload(server); });
+        [&] { PrintWelcome(options, caFile, routes.All()); },
+        [&] { Reload(server, options, routes, queue); });
 }
 
 }  // namespace
@@ -250,14 +284,15 @@ int main(int argc, char** argv) {
     SetLogLevel(LogLevelOf(options->logLevel));
     const sigset_t signals = BlockStopSignals();
     try {
+        if (!options->checkConfig.empty()) return CheckConfig(options->checkConfig);
         if (options->printCa) return PrintCa(*options);
         if (!options->manage.empty()) return Manage(*options);
-        DestinationList forward = ParseDestinationList(options->forward);
-        if (!forward.error.empty()) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, forward.error.c_str());
+        Forwarding forwarding = BuildForwarding(*options);
+        if (!forwarding.error.empty()) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, forwarding.error.c_str());
             return 2;
         }
-        Serve(*options, std::move(forward.destinations), signals);
+        Serve(*options, std::move(forwarding), signals);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pushnote-inbox: %s\n", e.what());
         return 1;

@@ -232,7 +232,8 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     const bool accepted = !decision.silent && decision.status >= 200 && decision.status <= 299;
     try {
         note.id = inbox.store.Add(note, imageBytes.value_or(std::string()),
-                                  accepted ? inbox.forwardTargets : std::vector<DeliveryTarget>(),
+                                  accepted && inbox.routes ? inbox.routes->TargetsFor(sender.name)
+                                                           : std::vector<DeliveryTarget>(),
                                   &note.deliveries);
     } catch (const sqlite::Error& e) {
         return AnswerJson(response, 500, std::string("cannot store the note: ") + e.what());

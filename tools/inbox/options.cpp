@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "config_file.h"
 #include "public_name.h"
 
 namespace pushnote::inbox {
@@ -26,17 +27,40 @@ std::filesystem::path DefaultData() {
     return std::filesystem::path(home && *home ? home : ".") / ".local/share/pushnote-inbox";
 }
 
+// The file --config names, found before the command line is parsed, so that
+// the command line's options override the file's.
+std::optional<std::string> ConfigFileArgument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--config" && i + 1 < argc) return argv[i + 1];
+        if (argument.starts_with("--config=")) return std::string(argument.substr(9));
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     Options options;
     options.data = DefaultData();
+    if (const std::optional<std::string> config = ConfigFileArgument(argc, argv)) {
+        try {
+            LoadConfigFile(*config, options);
+        } catch (const ConfigError& e) {
+            std::fprintf(stderr, "pushnote-inbox: %s\n", e.what());
+            exitCode = 2;
+            return std::nullopt;
+        }
+    }
     CLI::App app(kDescription, "pushnote-inbox");
     app.option_defaults()->always_capture_default();
     const auto dataOption = [&options](CLI::App& command) {
         command.add_option("--data", options.data, "folder of the store and the TLS files");
     };
     dataOption(app);
+    app.add_option("--config", options.config,
+                   "TOML file of these options (see docs/inbox.md); the command line overrides "
+                   "it. Others than its owner and group must not be able to read it");
     app.add_option("--port", options.service.port, "port of the page and the API")
         ->check(CLI::Range(1, 65535));
     app.add_option("--listen", options.listen,
@@ -71,10 +95,12 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         ->check(CLI::PositiveNumber);
 
     const char* forwarding = "Forwarding";
-    app.add_option("--forward", options.forward,
-                   "carry every note on to this destination (repeatable): mailto://, mailtos://, "
-                   "ntfy://, ntfys://, json://, jsons:// or https:// (see docs/inbox.md)")
-        ->group(forwarding);
+    CLI::Option* forward =
+        app.add_option(
+               "--forward", options.forward,
+               "carry every note on to this destination (repeatable): mailto://, mailtos://, "
+               "ntfy://, ntfys://, json://, jsons:// or https:// (see docs/inbox.md)")
+            ->group(forwarding);
     app.add_option("--forward-ca", options.forwardCa,
                    "CA certificates (PEM) trusted for the receivers instead of the system's")
         ->check(CLI::ExistingFile)
@@ -109,6 +135,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--pid-file", options.lifetime.pidFile, "write the process id once listening");
     app.add_option("--max-seconds", options.lifetime.maxSeconds, "end by itself after N seconds");
 
+    CLI::App* check = app.add_subcommand("check-config", "check a config file and end");
+    check->add_option("file", options.checkConfig, "the TOML file")->required();
     CLI::App* ca = app.add_subcommand("ca", "print the inbox's CA certificate (PEM) and end");
     dataOption(*ca);
     const auto manage = [&](const char* what, const char* description, const char* adds) {
@@ -140,6 +168,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         return std::nullopt;
     }
     options.printCa = ca->parsed();
+    options.forwardFromCommandLine = forward->count() > 0;
     options.forwardGiveUp = std::chrono::seconds(giveUpSeconds);
     if (options.service.cert.empty() != options.service.key.empty()) {
         std::fputs("pushnote-inbox: --cert and --key go together\n", stderr);

@@ -13,8 +13,16 @@
 
 namespace pushnote::inbox {
 
+// Notes with one of these token names ("*": any token) go to these destinations.
+struct Route {
+    std::vector<std::string> tokens;
+    std::vector<std::string> forward;
+};
+
 struct Options {
-    bool printCa = false;  // the `ca` subcommand
+    bool printCa = false;               // the `ca` subcommand
+    std::filesystem::path config;       // --config, read before the command line
+    std::filesystem::path checkConfig;  // the `check-config` subcommand's file
     // The `user` and `token` subcommands: which, "add", "remove" or "list",
     // and the name.
     std::string manage;
@@ -38,15 +46,18 @@ struct Options {
     int notesPerMinute = 0;  // for each token; 0: no limit
     std::uint64_t maxImageBytes = 10 * 1024 * 1024;
     // Where every note is carried on to, one URL each (they may hold secrets).
-    std::vector<std::string> forward;
+    std::vector<std::string> forward;  // for every token
+    std::vector<Route> routes;         // from the config file
+    bool forwardFromCommandLine = false;
     std::string forwardCa;  // trusted for the receivers instead of the system's CAs
     std::chrono::seconds forwardGiveUp{24 * 3600};
     ChaosSettings chaos;
     Lifetime lifetime;
 };
 
-// Parses the command line. Returns nothing when the program should end
-// instead: after --help (exitCode 0) or a usage error (exitCode 2).
+// Parses the command line, after the config file that --config names.
+// Returns nothing when the program should end instead: after --help
+// (exitCode 0), or a usage or config error (exitCode 2).
 std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode);
 
 }  // namespace pushnote::inbox

@@ -5,10 +5,17 @@
 #include "thread_priority.h"
 
 namespace pushnote::inbox {
+namespace {
+
+constexpr const char* kGone = "this destination is no longer configured";
+
+}  // namespace
 
 DeliveryQueue::DeliveryQueue(std::vector<NamedDestination> destinations, DeliveryLedger& ledger,
                              Settings settings)
-    : destinations_(std::move(destinations)), ledger_(ledger), settings_(std::move(settings)) {
+    : destinations_(std::make_shared<const Destinations>(std::move(destinations))),
+      ledger_(ledger),
+      settings_(std::move(settings)) {
     for (int i = 0; i < settings_.workers; ++i) workers_.emplace_back([this] { Work(); });
 }
 
@@ -35,7 +42,7 @@ void DeliveryQueue::Add(const std::vector<Delivery>& deliveries) {
     {
         std::lock_guard lock(mutex_);
         for (const Delivery& delivery : deliveries) {
-            if (!Find(delivery.destinationKey)) {
+            if (!Find(*destinations_, delivery.destinationKey)) {
                 unknown.push_back(delivery);
                 continue;
             }
@@ -47,12 +54,20 @@ void DeliveryQueue::Add(const std::vector<Delivery>& deliveries) {
         changed_.notify_one();
     }
     // Left from a run that had a destination this one has not.
-    for (Delivery& delivery : unknown) {
-        delivery.state = Delivery::State::Failed;
-        delivery.nextAttemptMs.reset();
-        delivery.lastAnswer = "this destination is no longer configured";
-        ledger_.Save(delivery);
-    }
+    for (Delivery& delivery : unknown) Fail(std::move(delivery), kGone);
+}
+
+void DeliveryQueue::ReplaceDestinations(std::vector<NamedDestination> destinations) {
+    auto replaced = std::make_shared<const Destinations>(std::move(destinations));
+    std::lock_guard lock(mutex_);
+    destinations_ = std::move(replaced);
+}
+
+void DeliveryQueue::Fail(Delivery delivery, std::string why) {
+    delivery.state = Delivery::State::Failed;
+    delivery.nextAttemptMs.reset();
+    delivery.lastAnswer = std::move(why);
+    ledger_.Save(delivery);
 }
 
 std::size_t DeliveryQueue::Waiting() const {
@@ -60,8 +75,8 @@ std::size_t DeliveryQueue::Waiting() const {
     return waiting_.size();
 }
 
-const Destination* DeliveryQueue::Find(const std::string& key) const {
-    for (const NamedDestination& named : destinations_) {
+const Destination* DeliveryQueue::Find(const Destinations& destinations, const std::string& key) {
+    for (const NamedDestination& named : destinations) {
         if (named.key == key) return named.destination.get();
     }
     return nullptr;
@@ -83,9 +98,10 @@ void DeliveryQueue::Work() {
         }
         Delivery delivery = std::move(first->second);
         waiting_.erase(first);
+        const std::shared_ptr<const Destinations> destinations = destinations_;
         lock.unlock();
         try {
-            Attempt(delivery);
+            Attempt(delivery, destinations);
         } catch (const std::exception&) {
             // The store could not be read or written: the delivery waits
             // and tries again, as after a failed attempt.
@@ -97,10 +113,12 @@ void DeliveryQueue::Work() {
     }
 }
 
-void DeliveryQueue::Attempt(Delivery delivery) {
-    const Destination* destination = Find(delivery.destinationKey);
+void DeliveryQueue::Attempt(Delivery delivery,
+                            const std::shared_ptr<const Destinations>& destinations) {
+    const Destination* destination = Find(*destinations, delivery.destinationKey);
+    if (!destination) return Fail(std::move(delivery), kGone);
     const std::optional<StoredNote> note = ledger_.LoadNote(delivery.noteId);
-    if (!destination || !note) return;  // cleared while it waited
+    if (!note) return;  // cleared while it waited
 
     const std::string deliveryId =
         std::to_string(delivery.id) + "-" + std::to_string(delivery.createdMs);

@@ -60,6 +60,9 @@ public:
 
     // Takes queued deliveries (new, requeued or left from the last run).
     void Add(const std::vector<Delivery>& deliveries);
+    // The destinations from now on; an attempt under way ends with the old.
+    // A waiting delivery whose destination is gone fails when it is due.
+    void ReplaceDestinations(std::vector<NamedDestination> destinations);
     std::size_t Waiting() const;
 
     static constexpr std::chrono::milliseconds kFirstRetry{1000};
@@ -70,10 +73,12 @@ public:
 
 private:
     void Work();
-    void Attempt(Delivery delivery);
-    const Destination* Find(const std::string& key) const;
+    using Destinations = std::vector<NamedDestination>;
+    void Attempt(Delivery delivery, const std::shared_ptr<const Destinations>& destinations);
+    void Fail(Delivery delivery, std::string why);
+    static const Destination* Find(const Destinations& destinations, const std::string& key);
 
-    std::vector<NamedDestination> destinations_;
+    std::shared_ptr<const Destinations> destinations_;
     DeliveryLedger& ledger_;
     Settings settings_;
     mutable std::mutex mutex_;
