@@ -18,6 +18,17 @@ if(TARGET pushnote-inbox)
     # The local inbox for developers of hosts; its page is built in.
     install(TARGETS pushnote-inbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES docs/inbox.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    # The service on a server: the .deb's alone, since its places are the
+    # system's own (a plain `cmake --install` leaves them out).
+    install(FILES packaging/linux/pushnote-inbox.service DESTINATION /lib/systemd/system
+            COMPONENT service EXCLUDE_FROM_ALL)
+    install(FILES packaging/linux/pushnote-inbox.sysusers DESTINATION /usr/lib/sysusers.d
+            RENAME pushnote-inbox.conf COMPONENT service EXCLUDE_FROM_ALL)
+    install(FILES packaging/linux/inbox.toml DESTINATION /etc/pushnote-inbox
+            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ COMPONENT service EXCLUDE_FROM_ALL)
+    install(PROGRAMS packaging/linux/certbot-deploy-hook
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/pushnote-inbox COMPONENT service
+            EXCLUDE_FROM_ALL)
 endif()
 
 install(EXPORT PushNoteTargets NAMESPACE PushNote:: DESTINATION ${PUSHNOTE_CMAKE_PACKAGE_DIR})

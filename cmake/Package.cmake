@@ -26,6 +26,16 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SECTION net)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "PushNote maintainers <pushnote@localhost>")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # Everything, and the service's unit, group, example config (a conffile)
+    # and certbot hook, which only the package installs.
+    set(CPACK_COMPONENTS_ALL Unspecified service)
+    set(CPACK_DEB_COMPONENT_INSTALL ON)
+    set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+        ${PROJECT_SOURCE_DIR}/packaging/linux/conffiles
+        ${PROJECT_SOURCE_DIR}/packaging/linux/postinst
+        ${PROJECT_SOURCE_DIR}/packaging/linux/postrm)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
 # cpack and `cmake --install` package what has been built, without building

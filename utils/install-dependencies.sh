@@ -17,7 +17,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64
     imagemagick
-    python3 python3-pil python3-aiosmtpd mono-mcs
+    python3 python3-pil python3-aiosmtpd mono-mcs systemd
 )
 # 32-bit Wine only helps where the machine runs 32-bit code, and its i386
 # libraries must match the amd64 ones version for version: when the mirror's

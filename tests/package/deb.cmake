@@ -27,9 +27,21 @@ foreach(file usr/bin/pushnote usr/${LIBDIR}/libpushnote.so.${VERSION} usr/${LIBD
         usr/${LIBDIR}/cmake/PushNote/PushNoteConfigVersion.cmake
         usr/${LIBDIR}/cmake/PushNote/PushNoteTargets.cmake
         usr/${LIBDIR}/pkgconfig/pushnote.pc usr/share/doc/PushNote/reference.md
-        usr/bin/pushnote-inbox usr/share/doc/PushNote/inbox.md)
+        usr/bin/pushnote-inbox usr/share/doc/PushNote/inbox.md
+        lib/systemd/system/pushnote-inbox.service usr/lib/sysusers.d/pushnote-inbox.conf
+        etc/pushnote-inbox/inbox.toml usr/share/pushnote-inbox/certbot-deploy-hook)
     expect_contains("${contents}" " ./${file}" "contents of the .deb")
 endforeach()
+
+# The example config is a conffile that only its owner and group may read.
+string(REGEX MATCH "-rw-r----- root/root [^\n]* ./etc/pushnote-inbox/inbox.toml" config_line
+             "${contents}")
+if(NOT config_line)
+    message(FATAL_ERROR "the example config is not -rw-r----- root/root:\n${contents}")
+endif()
+execute_process(COMMAND dpkg-deb --info ${deb} conffiles OUTPUT_VARIABLE conffiles
+                COMMAND_ERROR_IS_FATAL ANY)
+expect_equal("${conffiles}" "/etc/pushnote-inbox/inbox.toml\n" "the .deb's conffiles")
 
 # Unpacked anywhere, the command finds its library relative to itself.
 execute_process(COMMAND dpkg-deb --extract ${deb} ${WORK_DIR}/unpacked COMMAND_ERROR_IS_FATAL ANY)
