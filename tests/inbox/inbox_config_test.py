@@ -17,15 +17,10 @@ import sys
 import threading
 import time
 
+from inbox_checks import check, finish
+
 INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 DATA = os.path.join(WORK, "data")
-failures = []
-
-
-def check(what, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + what + ("" if condition else f": {detail}"))
-    if not condition:
-        failures.append(what)
 
 
 def write(name, text, mode=0o640):
@@ -163,4 +158,4 @@ finally:
 log = open(os.path.join(WORK, "log")).read()
 check("the log says which reload kept the routes", "kept the old routes" in log and
       "inbox.toml:" in log, log[-400:])
-sys.exit(1 if failures else 0)
+finish()

@@ -19,20 +19,9 @@ import time
 import urllib.error
 import urllib.request
 
+from inbox_checks import check, finish, free_port, wait_for
+
 INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
-failures = []
-
-
-def check(what, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + what + ("" if condition else f": {detail}"))
-    if not condition:
-        failures.append(what)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class Receiver:
@@ -105,17 +94,6 @@ def all_deliveries(note_id):
 def deliveries(note_id):
     """By shown host and port: only the receiver that comes late has a port of its own."""
     return {d["destination"].rsplit("/", 1)[0]: d for d in all_deliveries(note_id)}
-
-
-def wait_for(what, predicate, seconds=30):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.1)
-    check(what, False, f"not within {seconds} s")
-    return None
 
 
 shutil.rmtree(WORK, ignore_errors=True)
@@ -227,4 +205,4 @@ finally:
     receiver.stop()
     if later:
         later.stop()
-sys.exit(1 if failures else 0)
+finish()

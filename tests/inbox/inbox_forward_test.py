@@ -10,7 +10,6 @@ START_ARGS are service_ctl.sh's: SERVICE PORT EXPIRED_PORT PKI RECORDS RUN_DIR M
 The inbox takes the library's compiled-in port, so the wire tests' service
 is stopped for the run and started again after it.
 """
-import base64
 import email
 import email.header
 import email.policy
@@ -19,16 +18,16 @@ import logging
 import os
 import shutil
 import signal
-import socket
 import ssl
 import subprocess
 import sys
-import time
 import urllib.request
 import warnings
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
+
+from inbox_checks import check, finish, free_port, store_bytes, wait_for
 
 PUSHNOTE, INBOX, STAND_IN, WORK, SERVICE_CTL = sys.argv[1:6]
 START_ARGS = sys.argv[6:]
@@ -40,20 +39,7 @@ SMTP_USER, SMTP_PASSWORD = "bot", "mail-pa55word-7731"
 NTFY_TOKEN = "tk_ntfytoken0123456789"
 HOOK_SECRET = "hooksecret4242"
 TOKEN = "forward-test-token"
-failures = []
 received_mail = []
-
-
-def check(what, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + what + ("" if condition else f": {detail}"))
-    if not condition:
-        failures.append(what)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class Keeper:
@@ -66,17 +52,6 @@ def authenticate(server, session, envelope, mechanism, data):
     ok = isinstance(data, LoginPassword) and data.login == SMTP_USER.encode() \
         and data.password == SMTP_PASSWORD.encode()
     return AuthResult(success=ok, handled=False)
-
-
-def wait_for(what, predicate, seconds=30):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.1)
-    check(what, False, f"not within {seconds} s")
-    return None
 
 
 def api(path):
@@ -223,9 +198,7 @@ try:
         for secret in (SMTP_PASSWORD, NTFY_TOKEN, HOOK_SECRET):
             for where, text_seen in (("API", shown), ("output", output)):
                 check(f"{secret[:6]}... not in the {where}", secret.encode() not in text_seen)
-        store = b"".join(open(os.path.join(WORK, "data", f), "rb").read()
-                         for f in os.listdir(os.path.join(WORK, "data"))
-                         if f.startswith("inbox.sqlite3"))
+        store = store_bytes(os.path.join(WORK, "data"))
         for secret in (SMTP_PASSWORD, NTFY_TOKEN, HOOK_SECRET):
             check(f"{secret[:6]}... not in the store", secret.encode() not in store)
 finally:
@@ -234,4 +207,4 @@ finally:
     receiver.kill()
     smtp.stop()
     subprocess.run([SERVICE_CTL, "start", *START_ARGS], stdout=subprocess.DEVNULL)
-sys.exit(1 if failures else 0)
+finish()

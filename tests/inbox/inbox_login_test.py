@@ -13,15 +13,10 @@ import subprocess
 import sys
 import time
 
+from inbox_checks import check, finish, store_bytes
+
 INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 PASSWORD = "correct horse battery"
-failures = []
-
-
-def check(what, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + what + ("" if condition else f": {detail}"))
-    if not condition:
-        failures.append(what)
 
 
 def inbox(*args, stdin=None):
@@ -137,8 +132,6 @@ finally:
     server.kill()
     server.wait()
 
-store = b"".join(open(os.path.join(WORK, "data", name), "rb").read()
-                 for name in os.listdir(os.path.join(WORK, "data"))
-                 if name.startswith("inbox.sqlite3"))
+store = store_bytes(os.path.join(WORK, "data"))
 check("the store holds no password", PASSWORD.encode() not in store)
-sys.exit(1 if failures else 0)
+finish()

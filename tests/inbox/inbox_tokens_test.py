@@ -14,15 +14,10 @@ import subprocess
 import sys
 import time
 
+from inbox_checks import check, finish, store_bytes
+
 INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 DATA = os.path.join(WORK, "data")
-failures = []
-
-
-def check(what, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + what + ("" if condition else f": {detail}"))
-    if not condition:
-        failures.append(what)
 
 
 def inbox(*args):
@@ -110,8 +105,7 @@ finally:
     server.wait()
 
 check("token list shows a use", "last used 20" in inbox("token", "list").stdout)
-store = b"".join(open(os.path.join(DATA, name), "rb").read()
-                 for name in os.listdir(DATA) if name.startswith("inbox.sqlite3"))
+store = store_bytes(DATA)
 check("the store never holds a token's text",
       not any(token.encode() in store for token in tokens.values()))
-sys.exit(1 if failures else 0)
+finish()
