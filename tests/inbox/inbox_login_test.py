@@ -105,6 +105,7 @@ try:
     check("page off: no page", request("GET", "/").status == 404)
     check("page off: no notes API", request("GET", "/api/notes").status == 404)
     check("page off: notes still taken", note() == 200)
+    check("page off: health still answered", request("GET", "/api/health").status == 200)
 finally:
     server.kill()
     server.wait()

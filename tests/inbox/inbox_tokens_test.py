@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Named tokens kept as their SHA-256 alone, their names on notes, a removed
-token refused; notes_per_minute per token; /api/health, and 503 while the
+token refused; notes_per_minute for each token, and a token's own number; /api/health, and 503 while the
 store cannot be written (the process's file size limit lowered to a byte).
 
 usage: inbox_tokens_test.py INBOX PORT WORK
@@ -68,7 +68,11 @@ check("token list: names, created, never used",
       [line.split("\t")[0] for line in listed] == ["build-server", "trading-pc"] and
       all(line.endswith("last used never") for line in listed), listed)
 
-server = start("--token", "dev-token", "--notes-per-minute", "30")
+config = os.path.join(WORK, "inbox.toml")
+with open(config, "w") as out:
+    out.write("[notes_per_minute_by_token]\ntrading-pc = 2\n")
+os.chmod(config, 0o600)
+server = start("--token", "dev-token", "--notes-per-minute", "30", "--config", config)
 try:
     answer, body = note(tokens["trading-pc"], "from+the+trading+pc")
     note_id = json.loads(request("GET", "/api/notes?limit=1")[1])["notes"][0]["id"]
@@ -85,6 +89,7 @@ try:
     check("the 31st gets 429 with Retry-After", limited.status == 429 and
           1 <= int(limited.getheader("Retry-After", "0")) <= 60, limited.status)
     check("another token is not held by it", note(tokens["trading-pc"])[0].status == 200)
+    check("a token's own number holds it", note(tokens["trading-pc"])[0].status == 429)
 
     answer, body = request("GET", "/api/health")
     check("health", answer.status == 200 and

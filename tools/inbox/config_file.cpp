@@ -200,6 +200,17 @@ void LoadConfigFile(const std::filesystem::path& file, Options& options) {
                  options.notesPerMinute =
                      static_cast<int>(read.Integer(n, "notes_per_minute", 1, 1000000));
              }},
+            {"notes_per_minute_by_token",
+             [&](const toml::node& n) {
+                 const toml::table* table = n.as_table();
+                 if (!table) {
+                     read.Fail(n.source(), "notes_per_minute_by_token must be a table of numbers");
+                 }
+                 for (const auto& [name, value] : *table) {
+                     options.notesPerMinuteByToken[std::string(name.str())] =
+                         static_cast<int>(read.Integer(value, std::string(name.str()), 0, 1000000));
+                 }
+             }},
             {"forward",
              [&](const toml::node& n) { options.forward = read.Destinations(n, "forward"); }},
             {"forward_ca",

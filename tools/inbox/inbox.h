@@ -52,7 +52,7 @@ struct Inbox {
     std::string trustedProxy;              // see ClientAddress
     std::optional<PublicName> publicName;  // answered beside loopback names
     TokenStore* namedTokens = nullptr;
-    NoteRateLimit* noteLimit = nullptr;  // nullptr: no limit
+    NoteRateLimit* noteLimit = nullptr;  // nullptr: no limit at all
 };
 
 // JSON text on one line; bytes that are not UTF-8 become U+FFFD.

@@ -221,8 +221,8 @@ void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
     UserStore users(options.data / "inbox.sqlite3");
     TokenStore namedTokens(options.data / "inbox.sqlite3");
     inbox.namedTokens = &namedTokens;
-    std::optional<NoteRateLimit> noteLimit;
-    if (options.notesPerMinute > 0) inbox.noteLimit = &noteLimit.emplace(options.notesPerMinute);
+    NoteRateLimit noteLimit(options.notesPerMinute, options.notesPerMinuteByToken);
+    inbox.noteLimit = &noteLimit;
     PageLock pageLock;
     pageLock.mode = PageModeOf(options.page);
     pageLock.users = &users;

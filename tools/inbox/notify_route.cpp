@@ -164,13 +164,14 @@ void Notify(Inbox& inbox, const Request& request, Response& response, const Cont
     if (inbox.noteLimit) {
         const std::string key =
             sender.name ? "name:" + *sender.name : "token:" + TokenFingerprint(sender.token);
-        if (const auto wait = inbox.noteLimit->Take(key, NoteRateLimit::Clock::now())) {
+        if (const auto wait =
+                inbox.noteLimit->Take(key, sender.name, NoteRateLimit::Clock::now())) {
             CloseAfterAnswer(response);
             response.set_header("Retry-After",
                                 std::to_string(std::max<long long>(1, wait->count())));
             return AnswerJson(response, 429,
                               "too many notes: at most " +
-                                  std::to_string(inbox.noteLimit->PerMinute()) +
+                                  std::to_string(inbox.noteLimit->PerMinute(sender.name)) +
                                   " a minute for this token");
         }
     }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,7 +44,8 @@ struct Options {
         "info";  // error, warning, info or debug  // open, password or off: see PageMode
     std::vector<std::string> tokens;
     std::int64_t keep = 1000;
-    int notesPerMinute = 0;  // for each token; 0: no limit
+    int notesPerMinute = 0;                            // for each token; 0: no limit
+    std::map<std::string, int> notesPerMinuteByToken;  // named tokens' own numbers
     std::uint64_t maxImageBytes = 10 * 1024 * 1024;
     // Where every note is carried on to, one URL each (they may hold secrets).
     std::vector<std::string> forward;  // for every token
