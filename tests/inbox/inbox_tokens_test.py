@@ -21,8 +21,9 @@ DATA = os.path.join(WORK, "data")
 
 
 def inbox(*args):
-    return subprocess.run([INBOX, *args, "--data", DATA], capture_output=True, text=True,
-                          timeout=30)
+    # A relative --data, as an operator may type it.
+    return subprocess.run([INBOX, *args, "--data", os.path.relpath(DATA, WORK)], cwd=WORK,
+                          capture_output=True, text=True, timeout=30)
 
 
 def request(method, path, body=None, token=None):

@@ -41,7 +41,8 @@ std::vector<std::string> MakeDataFolderPrivate(const fs::path& folder, const fs:
     if (fs::exists(folder)) {
         Narrow(folder, 0700, changed);
     } else {
-        fs::create_directories(folder.parent_path());
+        // A relative folder ("data") has no parent to make.
+        if (!folder.parent_path().empty()) fs::create_directories(folder.parent_path());
         if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) Fail("create", folder);
     }
     const int file = open(store.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
