@@ -16,7 +16,7 @@ import time
 
 from inbox_checks import check, finish, store_bytes
 
-INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+INBOX, PORT, WORK = os.path.abspath(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
 DATA = os.path.join(WORK, "data")
 
 
