@@ -260,10 +260,12 @@ void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
             }
             response.status = 500;
         });
-    // The path only: a query is the client's to keep.
+    // The path only: a query is the client's to keep. A request that could
+    // not be read has none of these: "-" stands in.
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
-        Log(LogLevel::Info, "request " + request.remote_addr + " " + request.method + " " +
-                                request.path + " " + std::to_string(response.status));
+        const auto shown = [](const std::string& text) { return text.empty() ? "-" : text; };
+        Log(LogLevel::Info, "request " + shown(request.remote_addr) + " " + shown(request.method) +
+                                " " + shown(request.path) + " " + std::to_string(response.status));
     });
     InstallApiRoutes(server, inbox);
     InstallNotifyRoute(server, inbox);
