@@ -187,12 +187,6 @@ void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
 
 // Serves until a signal or the end of the lifetime, then ends the process.
 [[noreturn]] void Serve(Options& options, Forwarding forwarding, const sigset_t& signals) {
-    if (!IsLoopback(options.listen)) {
-        std::fprintf(stderr,
-                     "pushnote-inbox: warning: listening on %s: everyone on that network can "
-                     "read the notes and clear them\n",
-                     options.listen.c_str());
-    }
     for (const std::string& widened :
          MakeDataFolderPrivate(options.data, options.data / "inbox.sqlite3")) {
         std::fprintf(stderr, "pushnote-inbox: made private to its owner: %s\n", widened.c_str());
@@ -223,6 +217,12 @@ void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
     inbox.namedTokens = &namedTokens;
     NoteRateLimit noteLimit(options.notesPerMinute, options.notesPerMinuteByToken);
     inbox.noteLimit = &noteLimit;
+    if (!IsLoopback(options.listen) && options.page != "off" && users.List().empty()) {
+        std::fprintf(stderr,
+                     "%s: listening on %s: the page and the API need a login from other "
+                     "machines, and there is no user yet (pushnote-inbox user add NAME)\n",
+                     kProgram, options.listen.c_str());
+    }
     PageLock pageLock;
     pageLock.mode = PageModeOf(options.page);
     pageLock.users = &users;

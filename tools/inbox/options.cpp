@@ -64,7 +64,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--port", options.service.port, "port of the page and the API")
         ->check(CLI::Range(1, 65535));
     app.add_option("--listen", options.listen,
-                   "address to listen on; anything but loopback lets the network read the notes");
+                   "address to listen on; from other machines the page and the API need a login");
     app.add_option("--trusted-proxy", options.trustedProxy,
                    "address of a reverse proxy in front, held only to the total of connections");
     app.add_flag("--http", options.http, "plain HTTP instead of HTTPS");
