@@ -217,11 +217,12 @@ expect "clear" 200 '"deleted":3' -X DELETE -H 'X-PushNote-Inbox: 1' "$base/api/n
 [[ $(stat -c %a "$work/ca-only") == 700 ]] || fail "ca left the folder $(stat -c %a "$work/ca-only")"
 stop_inbox
 
-# Listening beyond loopback warns first (this address cannot be bound here).
+# Listening beyond loopback with no user to log in says so first (this
+# address cannot be bound here).
 "$inbox" --listen 192.0.2.1 --port "$port" --data "$data" --max-seconds 5 >"$work/listen.log" 2>&1 &&
     fail "listening on 192.0.2.1 worked"
-grep -q "everyone on that network can read the notes" "$work/listen.log" ||
-    fail "no warning for a non-loopback address: $(cat "$work/listen.log")"
+grep -q "there is no user yet" "$work/listen.log" ||
+    fail "no notice for a non-loopback address: $(cat "$work/listen.log")"
 
 # Stores that cannot be used are refused with exit code 1, never reset.
 refused() {
