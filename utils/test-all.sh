@@ -110,6 +110,7 @@ stage "release builds and ZIPs" release
 # The README's longer runs, short.
 stage "soak smoke" bench/soak.sh 40
 stage "compare smoke" bench/compare.sh --linux-only 1
+stage "forwarding bench smoke" /usr/bin/python3 bench/inbox_forward_bench.py 50 build/linux
 stage "demo" utils/demo.sh
 
 failed=0
