@@ -70,11 +70,6 @@ void DeliveryQueue::Fail(Delivery delivery, std::string why) {
     ledger_.Save(delivery);
 }
 
-std::size_t DeliveryQueue::Waiting() const {
-    std::lock_guard lock(mutex_);
-    return waiting_.size();
-}
-
 const Destination* DeliveryQueue::Find(const Destinations& destinations, const std::string& key) {
     for (const NamedDestination& named : destinations) {
         if (named.key == key) return named.destination.get();

@@ -63,7 +63,6 @@ public:
     // The destinations from now on; an attempt under way ends with the old.
     // A waiting delivery whose destination is gone fails when it is due.
     void ReplaceDestinations(std::vector<NamedDestination> destinations);
-    std::size_t Waiting() const;
 
     static constexpr std::chrono::milliseconds kFirstRetry{1000};
     static constexpr std::chrono::milliseconds kLongestRetry{10 * 60 * 1000};
@@ -81,7 +80,7 @@ private:
     std::shared_ptr<const Destinations> destinations_;
     DeliveryLedger& ledger_;
     Settings settings_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable changed_;
     std::multimap<std::int64_t, Delivery> waiting_;  // by when it is due
     bool stopping_ = false;
