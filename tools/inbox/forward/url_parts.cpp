@@ -40,8 +40,7 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-}  // namespace
-
+// Decodes %XX; nothing for a broken escape or a control character.
 std::optional<std::string> PercentDecode(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -60,6 +59,8 @@ std::optional<std::string> PercentDecode(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace
 
 bool IsSafeHost(std::string_view host) {
     if (host.empty() || host.size() > 253) return false;

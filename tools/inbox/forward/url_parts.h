@@ -32,8 +32,6 @@ struct UrlSplit {
 
 UrlSplit SplitUrl(std::string_view url);
 
-// Decodes %XX; nothing for a broken escape or a control character.
-std::optional<std::string> PercentDecode(std::string_view text);
 // A host name or IPv4 address of letters, digits, dots and hyphens.
 bool IsSafeHost(std::string_view host);
 // The host as it goes into a URL: an IPv6 address in brackets.
