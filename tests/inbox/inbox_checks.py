@@ -40,3 +40,15 @@ def store_bytes(data_dir):
     """The store's file with its write-ahead log, as they are on disk."""
     return b"".join(open(os.path.join(data_dir, name), "rb").read()
                     for name in sorted(os.listdir(data_dir)) if name.startswith("inbox.sqlite3"))
+
+
+def wait_listening(port, seconds=10):
+    """Returns once something accepts connections on the loopback port."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return
+        except OSError:
+            time.sleep(0.05)
+    raise SystemExit(f"nothing listens on port {port} after {seconds} s")

@@ -11,7 +11,6 @@ import json
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import threading
@@ -19,7 +18,7 @@ import time
 import urllib.error
 import urllib.request
 
-from inbox_checks import check, finish, free_port, wait_for
+from inbox_checks import check, finish, free_port, wait_for, wait_listening
 
 INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 
@@ -61,14 +60,8 @@ def start_inbox(name, *args):
     process = subprocess.Popen([INBOX, "--http", "--port", str(PORT), "--data",
                                 os.path.join(WORK, name), "--max-seconds", "120", *args],
                                stdout=log, stderr=subprocess.STDOUT)
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", PORT), timeout=1).close()
-            return process
-        except OSError:
-            time.sleep(0.05)
-    raise SystemExit(f"{name}: the inbox did not start")
+    wait_listening(PORT)
+    return process
 
 
 def call(method, path, body=b"", headers=None):

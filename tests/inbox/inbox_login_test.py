@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from inbox_checks import check, finish, store_bytes
+from inbox_checks import check, finish, store_bytes, wait_listening
 
 INBOX, PORT, WORK = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 PASSWORD = "correct horse battery"
@@ -28,13 +28,8 @@ def start(*args):
     process = subprocess.Popen([INBOX, "--http", "--port", str(PORT), "--data",
                                 os.path.join(WORK, "data"), "--max-seconds", "60", *args],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    for _ in range(100):
-        try:
-            request("GET", "/login")
-            return process
-        except OSError:
-            time.sleep(0.05)
-    raise SystemExit("the inbox did not start")
+    wait_listening(PORT)
+    return process
 
 
 def request(method, path, body=None, headers=None, source="127.0.0.1"):

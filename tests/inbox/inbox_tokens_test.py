@@ -12,9 +12,8 @@ import shutil
 import signal
 import subprocess
 import sys
-import time
 
-from inbox_checks import check, finish, store_bytes
+from inbox_checks import check, finish, store_bytes, wait_listening
 
 INBOX, PORT, WORK = os.path.abspath(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
 DATA = os.path.join(WORK, "data")
@@ -48,13 +47,8 @@ def start(*args):
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         # A write past the file size limit then fails instead of ending the process.
         preexec_fn=lambda: signal.signal(signal.SIGXFSZ, signal.SIG_IGN))
-    for _ in range(100):
-        try:
-            request("GET", "/api/health")
-            return process
-        except OSError:
-            time.sleep(0.05)
-    raise SystemExit("the inbox did not start")
+    wait_listening(PORT)
+    return process
 
 
 shutil.rmtree(WORK, ignore_errors=True)
