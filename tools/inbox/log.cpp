@@ -59,8 +59,10 @@ std::string MessageExcerpt(std::string_view message) {
         ++characters;
     }
     end = std::min(end, message.size());
-    return "\"" + std::string(message.substr(0, end)) +
-           (end < message.size() ? "\xE2\x80\xA6\"" : "\"");
+    std::string excerpt = "\"";
+    excerpt.append(message.substr(0, end));
+    excerpt += end < message.size() ? "\xE2\x80\xA6\"" : "\"";
+    return excerpt;
 }
 
 }  // namespace pushnote::inbox

@@ -115,8 +115,10 @@ DestinationParse MakeJsonDestination(std::string_view, const UrlParts& given) {
     for (const auto& [key, value] : given.query) {
         if (key != "template") {
             passed.emplace_back(key, value);
-            passedQuery +=
-                (passedQuery.empty() ? "" : "&") + PercentEncode(key) + "=" + PercentEncode(value);
+            if (!passedQuery.empty()) passedQuery += '&';
+            passedQuery += PercentEncode(key);
+            passedQuery += '=';
+            passedQuery += PercentEncode(value);
             continue;
         }
         if (value == "slack") {
@@ -129,22 +131,25 @@ DestinationParse MakeJsonDestination(std::string_view, const UrlParts& given) {
         shownQuery = "template=" + value;
     }
     // Other options go to the receiver as they came; they may hold its key.
-    for (const auto& pair : passed)
-        shownQuery += (shownQuery.empty() ? "" : "&") + pair.first + "=***";
+    for (const auto& pair : passed) {
+        if (!shownQuery.empty()) shownQuery += '&';
+        shownQuery += pair.first;
+        shownQuery += "=***";
+    }
     parts.query = std::move(passed);
     const bool tls = parts.scheme != "json";
-    const std::string hostPort =
-        UrlHost(parts.host) + (parts.port ? ":" + std::to_string(*parts.port) : "");
+    const std::string hostPort = HostAndPort(parts);
     const std::string path = parts.path.empty() ? "/" : parts.path;
-    std::string url = (tls ? "https://" : "http://") + hostPort + path +
-                      (passedQuery.empty() ? "" : "?" + passedQuery);
+    std::string url = tls ? "https://" : "http://";
+    url += hostPort;
+    url += path;
+    if (!passedQuery.empty()) url += '?' + passedQuery;
+    std::string display = parts.scheme + "://";
+    if (parts.hasUser) display += parts.rawUser + (parts.hasPassword ? ":***@" : "@");
+    display += hostPort;
     // A webhook's secret is most often its last path segment.
-    const std::string shownPath =
-        path == "/" ? path : path.substr(0, path.find_last_of('/') + 1) + "***";
-    std::string display =
-        parts.scheme + "://" +
-        (parts.hasUser ? parts.rawUser + (parts.hasPassword ? ":***" : "") + "@" : "") + hostPort +
-        shownPath + (shownQuery.empty() ? "" : "?" + shownQuery);
+    display += path == "/" ? path : path.substr(0, path.find_last_of('/') + 1) + "***";
+    if (!shownQuery.empty()) display += '?' + shownQuery;
     return {std::make_unique<JsonDestination>(std::move(url), std::move(display), shape,
                                               std::move(parts)),
             {}};

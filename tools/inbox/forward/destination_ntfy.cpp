@@ -79,14 +79,15 @@ DestinationParse MakeNtfyDestination(std::string_view, const UrlParts& parts) {
     if (parts.hasUser && parts.user.empty()) {
         return {nullptr, "ntfy destination: the token before '@' is empty"};
     }
-    const std::string hostPort =
-        UrlHost(parts.host) + (parts.port ? ":" + std::to_string(*parts.port) : "");
-    std::string url = (tls ? "https://" : "http://") + hostPort + parts.path;
+    const std::string hostPort = HostAndPort(parts);
+    std::string url = tls ? "https://" : "http://";
+    url += hostPort;
+    url += parts.path;
+    std::string display = parts.scheme + "://";
+    if (parts.hasUser) display += parts.hasPassword ? parts.rawUser + ":***@" : "***@";
+    display += hostPort;
     // The topic is a secret too: on a public server whoever knows it reads it.
-    const std::string shownUser = !parts.hasUser      ? ""
-                                  : parts.hasPassword ? parts.rawUser + ":***@"
-                                                      : "***@";
-    std::string display = parts.scheme + "://" + shownUser + hostPort + "/***";
+    display += "/***";
     return {std::make_unique<NtfyDestination>(std::move(url), std::move(display), parts), {}};
 }
 

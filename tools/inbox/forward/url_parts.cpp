@@ -74,6 +74,15 @@ std::string UrlHost(const std::string& host) {
     return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
+std::string HostAndPort(const UrlParts& parts) {
+    std::string text = UrlHost(parts.host);
+    if (parts.port) {
+        text += ':';
+        text += std::to_string(*parts.port);
+    }
+    return text;
+}
+
 UrlSplit SplitUrl(std::string_view url) {
     if (url.size() > kMaxUrlLength) return Refuse("the URL is longer than 4096 bytes");
     UrlParts parts;

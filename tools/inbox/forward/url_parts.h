@@ -36,5 +36,7 @@ UrlSplit SplitUrl(std::string_view url);
 bool IsSafeHost(std::string_view host);
 // The host as it goes into a URL: an IPv6 address in brackets.
 std::string UrlHost(const std::string& host);
+// The host and, when the URL gave one, ":PORT".
+std::string HostAndPort(const UrlParts& parts);
 
 }  // namespace pushnote::inbox
