@@ -74,12 +74,22 @@ bad_files = [
     (f"cert = \"{WORK}/none.pem\"\nkey = \"{WORK}/none.key\"", "1:8", "no such file"),
     ("[[route]]\ntokens = [\"ops\"]", "1:1", "needs tokens and forward"),
     ("[[route]]\ntokens = \"ops\"\nforward = []", "2:10", "tokens must be an array"),
+    ("\"\\u001b[31mred\" = 1", "1:1", "an unknown key"),
+    ("data = \"a\\u0000b\"", "1:8", "data must not hold control characters"),
+    # Relative paths are the config file's neighbours, wherever the inbox starts.
+    ("cert = \"none.pem\"\nkey = \"none.key\"", "1:8", f"no such file: {WORK}/none.pem"),
 ]
 for number, (text, where, says) in enumerate(bad_files):
     path = write(f"bad-{number}.toml", text)
     run = subprocess.run([INBOX, "check-config", path], capture_output=True, text=True)
     check(f"refused: {says}", run.returncode == 2 and f"{path}:{where}: " in run.stderr and
-          says in run.stderr and "Pa55w0rd" not in run.stderr, run.stderr)
+          says in run.stderr and "Pa55w0rd" not in run.stderr and "\x1b" not in run.stderr,
+          run.stderr)
+
+fifo = os.path.join(WORK, "fifo.toml")
+os.mkfifo(fifo, 0o600)
+run = subprocess.run([INBOX, "check-config", fifo], capture_output=True, text=True, timeout=10)
+check("a FIFO for a file is refused, not waited on", run.returncode == 2, run.stderr)
 
 for mode, code in ((0o644, 2), (0o604, 2), (0o640, 0), (0o600, 0)):
     path = write(f"mode-{mode:o}.toml", "port = 8443\n", mode)

@@ -2,10 +2,12 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "destination.h"
 #include "private_file.h"
@@ -16,9 +18,19 @@ namespace {
 
 using Handler = std::function<void(const toml::node&)>;
 
+// No control characters: a value or key may reach a terminal or a log line.
+bool IsPlainText(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
+}
+
 class Reader {
 public:
-    explicit Reader(std::string file) : file_(std::move(file)) {}
+    // Relative paths in the file are taken from the file's own folder, not the working one.
+    Reader(std::string file, std::filesystem::path folder)
+        : file_(std::move(file)), folder_(std::move(folder)) {}
 
     [[noreturn]] void Fail(const toml::source_region& where, const std::string& what) const {
         throw ConfigError(file_ + ":" + std::to_string(where.begin.line) + ":" +
@@ -44,6 +56,7 @@ public:
     std::string String(const toml::node& node, const std::string& key) const {
         const std::optional<std::string> value = node.value_exact<std::string>();
         if (!value || value->empty()) Fail(node.source(), key + " must be a string, not empty");
+        if (!IsPlainText(*value)) Fail(node.source(), key + " must not hold control characters");
         return *value;
     }
 
@@ -58,8 +71,12 @@ public:
         Fail(node.source(), key + " must be one of " + names);
     }
 
+    std::string Path(const toml::node& node, const std::string& key) const {
+        return (folder_ / String(node, key)).string();
+    }
+
     std::string ExistingFile(const toml::node& node, const std::string& key) const {
-        const std::string path = String(node, key);
+        const std::string path = Path(node, key);
         std::error_code error;
         if (!std::filesystem::is_regular_file(path, error)) {
             Fail(node.source(), key + ": no such file: " + path);
@@ -114,7 +131,9 @@ public:
         for (const auto& [key, node] : table) {
             const auto handler = handlers.find(std::string(key.str()));
             if (handler == handlers.end()) {
-                Fail(key.source(), "unknown key \"" + std::string(key.str()) + "\"" + where);
+                Fail(key.source(), IsPlainText(key.str())
+                                       ? "unknown key \"" + std::string(key.str()) + "\"" + where
+                                       : "an unknown key" + where);
             }
             handler->second(node);
         }
@@ -122,6 +141,7 @@ public:
 
 private:
     std::string file_;
+    std::filesystem::path folder_;
 };
 
 }  // namespace
@@ -142,7 +162,7 @@ void LoadConfigFile(const std::filesystem::path& file, Options& options) {
                           std::to_string(e.source().begin.column) + ": " +
                           std::string(e.description()));
     }
-    const Reader read(name);
+    const Reader read(name, std::filesystem::absolute(file).parent_path());
     ChaosSettings& chaos = options.chaos;
     const std::map<std::string, Handler> chaosKeys{
         {"status",
@@ -173,7 +193,7 @@ void LoadConfigFile(const std::filesystem::path& file, Options& options) {
     read.Table(
         root, "",
         {
-            {"data", [&](const toml::node& n) { options.data = read.String(n, "data"); }},
+            {"data", [&](const toml::node& n) { options.data = read.Path(n, "data"); }},
             {"port",
              [&](const toml::node& n) {
                  options.service.port =
@@ -236,7 +256,7 @@ void LoadConfigFile(const std::filesystem::path& file, Options& options) {
                      read.OneOf(n, "log_level", {"error", "warning", "info", "debug"});
              }},
             {"pid_file",
-             [&](const toml::node& n) { options.lifetime.pidFile = read.String(n, "pid_file"); }},
+             [&](const toml::node& n) { options.lifetime.pidFile = read.Path(n, "pid_file"); }},
             {"max_seconds",
              [&](const toml::node& n) {
                  options.lifetime.maxSeconds =

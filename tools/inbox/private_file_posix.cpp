@@ -33,7 +33,8 @@ private:
 std::string ReadPrivateFile(const std::filesystem::path& file) {
     const std::string name = file.string();
     // The mode is checked on the file opened, not on a name that may change.
-    const Descriptor fd(open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Not blocking: a FIFO in its place would hold the start until a writer came.
+    const Descriptor fd(open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) throw std::runtime_error(name + ": " + std::strerror(errno));
     struct stat status {};
     if (fstat(fd.get(), &status) != 0) throw std::runtime_error(name + ": " + std::strerror(errno));
