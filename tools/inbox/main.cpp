@@ -255,8 +255,10 @@ void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
             try {
                 std::rethrow_exception(error);
             } catch (const std::exception& e) {
-                std::fprintf(stderr, "%s: %s %s: %s\n", kProgram, request.method.c_str(),
-                             request.target.c_str(), e.what());
+                // The path, not the target: a query may hold what the client keeps.
+                std::string line = "request ";
+                line.append(request.method).append(" ").append(request.path);
+                Log(LogLevel::Error, line.append(": ").append(e.what()));
             }
             response.status = 500;
         });
