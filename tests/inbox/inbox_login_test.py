@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """The page lock: users with hashed passwords, the login form and its
-cookie, failed logins slowed per address, page = password, page = off,
-remote clients behind a trusted proxy held to a login, and the Host guard
-with a public name.
+cookie, failed logins slowed per address (tries at once included), a
+removed user logged out, page = password, page = off, remote clients behind
+a trusted proxy held to a login, the Host guard with a public name, and no
+control character in the log.
 
 usage: inbox_login_test.py INBOX PORT WORK
 """
@@ -12,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 from inbox_checks import check, finish, store_bytes, wait_listening
 
@@ -27,7 +29,7 @@ def inbox(*args, stdin=None):
 def start(*args):
     process = subprocess.Popen([INBOX, "--http", "--port", str(PORT), "--data",
                                 os.path.join(WORK, "data"), "--max-seconds", "60", *args],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               stdout=subprocess.DEVNULL, stderr=LOG)
     wait_listening(PORT)
     return process
 
@@ -47,14 +49,15 @@ def log_in(password):
                    {"Content-Type": "application/x-www-form-urlencoded"})
 
 
-def note():
-    return request("POST", "/api/notify", "message=hi",
+def note(message="hi", headers=None):
+    return request("POST", "/api/notify", f"message={message}",
                    {"Authorization": "Bearer t",
-                    "Content-Type": "application/x-www-form-urlencoded"}).status
+                    "Content-Type": "application/x-www-form-urlencoded", **(headers or {})}).status
 
 
 shutil.rmtree(WORK, ignore_errors=True)
 os.makedirs(WORK)
+LOG = open(os.path.join(WORK, "inbox.log"), "wb")
 for args, stdin, code, what in (
         (["user", "add", "ann"], PASSWORD + "\n", 0, "adds a user"),
         (["user", "add", "ann"], PASSWORD + "\n", 2, "refuses a name taken"),
@@ -91,6 +94,14 @@ try:
     ).status == 403)
     request("POST", "/logout", "", {**session, "X-PushNote-Inbox": "1"})
     check("logout ends it", request("GET", "/api/notes", headers=session).status == 401)
+    session = {"Cookie": log_in(PASSWORD).getheader("Set-Cookie").split(";")[0]}
+    inbox("user", "remove", "ann")
+    check("a user removed is logged out at once",
+          request("GET", "/api/notes", headers=session).status == 401)
+    with ThreadPoolExecutor(8) as pool:
+        tries = list(pool.map(lambda _: log_in("wrong password").status, range(8)))
+    check("tries at once from one address: one is checked, the others wait",
+          tries.count(401) == 1 and tries.count(429) + tries.count(503) == 7, tries)
 finally:
     server.kill()
     server.wait()
@@ -113,21 +124,33 @@ try:
           request("GET", "/api/notes", headers=via_proxy, source="127.0.0.2").status == 401)
     check("the header from anyone else counts for nothing",
           request("GET", "/api/notes", headers=via_proxy).status == 200)
+    for forwarded in ({}, {"X-Forwarded-For": "unknown"}, {"X-Forwarded-For": "127.0.0.1:80"}):
+        check(f"the proxy without a client address ({forwarded}) needs a login",
+              request("GET", "/api/notes", headers=forwarded, source="127.0.0.2").status == 401)
 finally:
     server.kill()
     server.wait()
 
 server = start("--public-url", "https://Notify.example.org")
 try:
-    for host, status in (("notify.example.org", 200), ("NOTIFY.example.org:443", 200),
+    # The public name passes the guard; from a proxy on this machine it still needs a login.
+    for host, status in (("notify.example.org", 401), ("NOTIFY.example.org:443", 401),
                          ("notify.example.org:8443", 403), ("evil.example", 403),
                          (f"localhost:{PORT}", 200)):
         check(f"Host {host}: {status}",
               request("GET", "/api/notes", headers={"Host": host}).status == status)
+    check("without tokens, any token only from this machine",
+          note(headers={"Host": "notify.example.org"}) == 401 and note() == 200)
+    note("%1B[2J%C2%9B31m%FF-end")
+    request("GET", "/%C2%9B31m%1B[2J")
 finally:
     server.kill()
     server.wait()
 
+LOG.close()
+log = open(os.path.join(WORK, "inbox.log"), "rb").read()
+check("no control character reaches the log",
+      b"-end" in log and not any(c in log for c in (b"\x1b", b"\xc2\x9b", b"\xff")))
 store = store_bytes(os.path.join(WORK, "data"))
 check("the store holds no password", PASSWORD.encode() not in store)
 finish()

@@ -1,11 +1,13 @@
 // The inbox's parts on their own: form bodies, UTF-8 repair, image headers,
-// chaos decisions, the event fan-out, the Host guard and the per-address slots.
+// chaos decisions, the event fan-out, the Host guard, the per-address slots and
+// the address blocks that logins are slowed by.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "chaos.h"
+#include "client_address.h"
 #include "client_slots.h"
 #include "event_hub.h"
 #include "image_info.h"
@@ -237,6 +239,14 @@ TEST(ClientSlots, CapEachAddressButTheProxyAndTheTotal) {
     EXPECT_FALSE(slots.Take("a"));
     slots.Give("a");
     EXPECT_TRUE(slots.Take("a"));
+}
+
+TEST(AddressBlock, IsAnIpv4AddressOrAnIpv6Slash64) {
+    EXPECT_EQ(AddressBlock("203.0.113.9"), "203.0.113.9");
+    EXPECT_EQ(AddressBlock("2001:db8:1:2:aaaa::1"), "2001:db8:1:2::/64");
+    EXPECT_EQ(AddressBlock("2001:db8:1:2:ffff:1:2:3"), "2001:db8:1:2::/64");
+    EXPECT_EQ(AddressBlock("::ffff:203.0.113.9"), "::ffff:203.0.113.9");
+    EXPECT_EQ(AddressBlock("unknown"), "unknown");
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <string_view>
+
+#include "request_guards.h"
 
 namespace pushnote::inbox {
 namespace {
@@ -33,7 +36,24 @@ std::string ClientAddress(const httplib::Request& request, const std::string& tr
     std::string last =
         Trimmed(comma == std::string::npos ? std::string_view(forwarded)
                                            : std::string_view(forwarded).substr(comma + 1));
-    return IsAddress(last) ? last : peer;
+    // Without a readable address the client is unknown, never the proxy (often loopback).
+    return IsAddress(last) ? last : std::string(kUnknownClient);
+}
+
+bool IsLocalRequest(const httplib::Request& request, const std::string& trustedProxy) {
+    return IsLoopbackAddress(ClientAddress(request, trustedProxy)) &&
+           IsLoopbackHost(request.get_header_value("Host"));
+}
+
+std::string AddressBlock(const std::string& address) {
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, address.c_str(), &v6) != 1 || IN6_IS_ADDR_V4MAPPED(&v6)) {
+        return address;
+    }
+    std::fill(v6.s6_addr + 8, v6.s6_addr + 16, 0);
+    char text[INET6_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET6, &v6, text, sizeof text);
+    return std::string(text) + "/64";
 }
 
 bool IsLoopbackAddress(const std::string& address) {

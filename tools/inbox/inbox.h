@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <semaphore>
 #include <set>
 #include <string>
 
@@ -31,10 +33,14 @@ constexpr std::uint64_t kApiBodyBytes = 64 * 1024;
 enum class PageMode { Open, Password, Off };
 
 struct PageLock {
+    // Each password check takes tens of MiB and a tenth of a second: only so many at once.
+    static constexpr std::ptrdiff_t kConcurrentChecks = 2;
+
     PageMode mode = PageMode::Open;
     UserStore* users = nullptr;
     Sessions sessions;
     LoginThrottle throttle;
+    std::counting_semaphore<kConcurrentChecks> checks{kConcurrentChecks};
 };
 
 // What the routes share: the store, the live events and the run-time settings.
@@ -42,7 +48,9 @@ struct Inbox {
     NoteStore& store;
     EventHub& events;
     Chaos& chaos;
-    std::set<std::string> tokens;  // given by --token; with no named ones either, any is accepted
+    // The SHA-256 (hex) of each --token; with no named ones either, any token from
+    // this machine is taken, for development.
+    std::set<std::string> tokenDigests;
     std::uint64_t maxImageBytes = 0;
     bool loopbackOnly = true;  // answer only requests addressed to a loopback name
     // Where each accepted note is carried on to, and who carries it.

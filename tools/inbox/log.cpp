@@ -40,9 +40,26 @@ bool Logging(LogLevel level) {
 void Log(LogLevel level, std::string_view text) {
     if (!Logging(level)) return;
     std::string line = IsoTime(NowMs()) + " " + LevelName(level) + " ";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        line += byte < 0x20 || byte == 0x7F ? ' ' : c;
+    // No control character reaches a terminal: C0, DEL, and C1 (U+0080 to
+    // U+009F, which some terminals take as an escape) become a space; a byte
+    // that is not UTF-8 becomes '?'.
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, at);
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const bool control =
+            (length == 1 && (lead < 0x20 || lead == 0x7F)) ||
+            (length == 2 && lead == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        if (length == 0) {
+            line += '?';
+            ++at;
+            continue;
+        }
+        if (control) {
+            line += ' ';
+        } else {
+            line.append(text.substr(at, length));
+        }
+        at += length;
     }
     line += '\n';
     static std::mutex mutex;

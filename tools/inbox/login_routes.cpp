@@ -1,5 +1,8 @@
 #include "login_routes.h"
 
+#include <semaphore>
+#include <string>
+
 #include "client_address.h"
 #include "json_answer.h"
 #include "page_assets.h"
@@ -54,18 +57,50 @@ bool FromThisOrigin(const Request& request) {
     return origin == "https://" + host || origin == "http://" + host;
 }
 
+// One of the few password checks that may run at once, while it lasts.
+class CheckSlot {
+public:
+    explicit CheckSlot(std::counting_semaphore<PageLock::kConcurrentChecks>& slots)
+        : slots_(slots), held_(slots.try_acquire()) {}
+    ~CheckSlot() {
+        if (held_) slots_.release();
+    }
+    CheckSlot(const CheckSlot&) = delete;
+    CheckSlot& operator=(const CheckSlot&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    std::counting_semaphore<PageLock::kConcurrentChecks>& slots_;
+    bool held_;
+};
+
+bool PasswordHolds(PageLock& lock, const std::string& name, const std::string& password) {
+    return lock.users && UserStore::IsValidName(name) && password.size() <= 1024 &&
+           lock.users->Check(name, password);
+}
+
 void LogIn(Inbox& inbox, const Request& request, Response& response) {
     PageLock& lock = *inbox.pageLock;
     if (!FromThisOrigin(request)) return AnswerError(response, 403, "log in from the inbox's page");
-    const std::string address = ClientAddress(request, inbox.trustedProxy);
-    if (const auto wait = lock.throttle.Wait(address, LoginThrottle::Clock::now())) {
+    const CheckSlot slot(lock.checks);
+    if (!slot.Held()) {
+        response.set_header("Retry-After", "1");
+        return AnswerError(response, 503, "too many logins at once: try again");
+    }
+    const std::string address = AddressBlock(ClientAddress(request, inbox.trustedProxy));
+    if (const auto wait = lock.throttle.Begin(address, LoginThrottle::Clock::now())) {
         response.set_header("Retry-After", std::to_string(wait->count()));
         return AnswerError(response, 429, "too many failed logins: try again later");
     }
     const std::string name = request.get_param_value("name");
-    const std::string password = request.get_param_value("password");
-    if (!lock.users || !UserStore::IsValidName(name) || password.size() > 1024 ||
-        !lock.users->Check(name, password)) {
+    bool holds = false;
+    try {
+        holds = PasswordHolds(lock, name, request.get_param_value("password"));
+    } catch (...) {
+        lock.throttle.Failed(address, LoginThrottle::Clock::now());
+        throw;
+    }
+    if (!holds) {
         lock.throttle.Failed(address, LoginThrottle::Clock::now());
         return ServeLoginForm(response, 401);
     }
@@ -108,11 +143,12 @@ bool PassesPageLock(const Request& request, Response& response, Inbox& inbox) {
     const bool loginPage =
         request.path == "/login" || request.path == "/inbox.css" || request.path == "/favicon.svg";
     if (loginPage) return true;
-    if (lock.mode == PageMode::Open &&
-        IsLoopbackAddress(ClientAddress(request, inbox.trustedProxy))) {
+    if (lock.mode == PageMode::Open && IsLocalRequest(request, inbox.trustedProxy)) return true;
+    // A user removed while the inbox runs is logged out at once.
+    if (const auto user = lock.sessions.UserOf(CookieValue(request));
+        user && lock.users && lock.users->Exists(*user)) {
         return true;
     }
-    if (lock.sessions.UserOf(CookieValue(request))) return true;
     if (request.method == "GET" && request.path == "/") {
         response.status = 303;
         response.set_header("Location", "/login");

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include <httplib.h>
@@ -29,6 +30,12 @@ namespace fs = std::filesystem;
 using namespace pushnote::inbox;
 
 constexpr const char* kProgram = "pushnote-inbox";
+
+std::set<std::string> TokenDigests(const std::vector<std::string>& tokens) {
+    std::set<std::string> digests;
+    for (const std::string& token : tokens) digests.insert(Sha256Hex(token));
+    return digests;
+}
 
 int PrintCa(const Options& options) {
     // The folder is made private before the CA's key goes into it.
@@ -204,7 +211,7 @@ void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
     Inbox inbox{store,
                 events,
                 chaos,
-                {options.tokens.begin(), options.tokens.end()},
+                TokenDigests(options.tokens),
                 options.maxImageBytes,
                 IsLoopback(options.listen),
                 nullptr,

@@ -85,8 +85,9 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     app.add_option("--log-level", options.logLevel,
                    "error, warning, info (each request, note and delivery) or debug")
         ->check(CLI::IsMember({"error", "warning", "info", "debug"}));
-    app.add_option("--token", options.tokens,
-                   "accept only this bearer token (repeatable); without it any token is accepted");
+    app.add_option(
+        "--token", options.tokens,
+        "accept only this bearer token (repeatable); without it any token from this machine");
     app.add_option("--keep", options.keep, "keep the newest N notes")->check(CLI::PositiveNumber);
     app.add_option("--notes-per-minute", options.notesPerMinute,
                    "at most N notes a minute for each token; past it 429 with Retry-After")

@@ -47,16 +47,8 @@ void Sessions::End(std::string_view cookieValue) {
     sessions_.erase(Sha256Hex(cookieValue));
 }
 
-std::optional<std::chrono::seconds> LoginThrottle::Wait(const std::string& address,
-                                                        Clock::time_point now) {
-    std::lock_guard lock(mutex_);
-    const auto found = records_.find(address);
-    if (found == records_.end() || found->second.next <= now) return std::nullopt;
-    return std::chrono::ceil<std::chrono::seconds>(found->second.next - now);
-}
-
-void LoginThrottle::Failed(const std::string& address, Clock::time_point now) {
-    std::lock_guard lock(mutex_);
+// Called with the mutex held.
+LoginThrottle::Record& LoginThrottle::RecordOf(const std::string& address, Clock::time_point now) {
     std::erase_if(records_,
                   [now](const auto& entry) { return now - entry.second.last > kForgetAfter; });
     if (records_.size() >= kMaxAddresses && !records_.contains(address)) {
@@ -65,8 +57,27 @@ void LoginThrottle::Failed(const std::string& address, Clock::time_point now) {
             [](const auto& a, const auto& b) { return a.second.last < b.second.last; }));
     }
     Record& record = records_[address];
-    record.failures = std::min(record.failures + 1, 7);
     record.last = now;
+    return record;
+}
+
+std::optional<std::chrono::seconds> LoginThrottle::Begin(const std::string& address,
+                                                         Clock::time_point now) {
+    std::lock_guard lock(mutex_);
+    const auto found = records_.find(address);
+    if (found != records_.end() && found->second.trying) return std::chrono::seconds(1);
+    if (found != records_.end() && found->second.next > now) {
+        return std::chrono::ceil<std::chrono::seconds>(found->second.next - now);
+    }
+    RecordOf(address, now).trying = true;
+    return std::nullopt;
+}
+
+void LoginThrottle::Failed(const std::string& address, Clock::time_point now) {
+    std::lock_guard lock(mutex_);
+    Record& record = RecordOf(address, now);
+    record.trying = false;
+    record.failures = std::min(record.failures + 1, 7);
     record.next = now + std::min<std::chrono::seconds>(
                             std::chrono::seconds(1 << (record.failures - 1)), kLongestWait);
 }

@@ -41,6 +41,13 @@ std::vector<User> UserStore::List() {
     return users;
 }
 
+bool UserStore::Exists(std::string_view name) {
+    std::lock_guard lock(mutex_);
+    sqlite::Statement query = database_.Prepare("SELECT 1 FROM users WHERE name = ?1");
+    query.Bind(1, name);
+    return query.Step();
+}
+
 bool UserStore::Check(std::string_view name, std::string_view password) {
     // A hash of nothing anyone knows: an unknown name costs a hash check too.
     static const std::string unknownUser = HashPassword("unknown user");

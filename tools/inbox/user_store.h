@@ -27,6 +27,7 @@ public:
     // False when there is no such user.
     bool Remove(std::string_view name);
     std::vector<User> List();
+    bool Exists(std::string_view name);
     // Takes as long for an unknown name as for a wrong password.
     bool Check(std::string_view name, std::string_view password);
 
