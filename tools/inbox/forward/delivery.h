@@ -13,8 +13,8 @@ struct Delivery {
     enum class State { Queued, Delivered, Failed };
     std::int64_t id = 0;
     std::int64_t noteId = 0;
-    // Which destination: its shown URL, numbered when two look the same, so
-    // that the store never holds a secret and a restart finds it again.
+    // Which destination (see ParseDestinationList): never a secret, and
+    // found again after a restart.
     std::string destinationKey;
     std::string destination;  // the shown URL, secrets replaced by "***"
     State state = State::Queued;

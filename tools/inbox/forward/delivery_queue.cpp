@@ -67,44 +67,81 @@ void DeliveryQueue::Fail(Delivery delivery, std::string why) {
     delivery.state = Delivery::State::Failed;
     delivery.nextAttemptMs.reset();
     delivery.lastAnswer = std::move(why);
-    ledger_.Save(delivery);
+    Record(std::move(delivery));
+}
+
+void DeliveryQueue::Record(Delivery delivery) {
+    try {
+        ledger_.Save(delivery);
+    } catch (const std::exception&) {
+        // The store cannot be written: the delivery stays queued here, with
+        // its attempts counted, so that a receiver that took it is not sent
+        // it again before its backoff.
+        delivery.state = Delivery::State::Queued;
+        const std::int64_t backoff =
+            NowMs() + Backoff(std::max(delivery.attempts, 1), std::nullopt).count();
+        delivery.nextAttemptMs = std::max(delivery.nextAttemptMs.value_or(0), backoff);
+    }
+    if (delivery.state != Delivery::State::Queued) return;
+    {
+        std::lock_guard lock(mutex_);
+        waiting_.emplace(*delivery.nextAttemptMs, std::move(delivery));
+    }
+    changed_.notify_one();
 }
 
 const Destination* DeliveryQueue::Find(const Destinations& destinations, const std::string& key) {
     for (const NamedDestination& named : destinations) {
         if (named.key == key) return named.destination.get();
     }
-    return nullptr;
+    // A key written before keys held a digest: the shown URL alone, when
+    // exactly one destination is shown so.
+    const Destination* shownSo = nullptr;
+    for (const NamedDestination& named : destinations) {
+        if (named.destination->DisplayUrl() != key) continue;
+        if (shownSo) return nullptr;
+        shownSo = named.destination.get();
+    }
+    return shownSo;
 }
 
 void DeliveryQueue::Work() {
     LowerThreadPriority();
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        if (waiting_.empty()) {
+        // The first due delivery whose destination has a worker to spare: a
+        // receiver that stalls holds kWorkersPerDestination workers, not all.
+        const std::int64_t now = NowMs();
+        auto next = waiting_.begin();
+        while (next != waiting_.end() && next->first <= now &&
+               busy_[next->second.destinationKey] >= kWorkersPerDestination) {
+            ++next;
+        }
+        if (next == waiting_.end()) {
             changed_.wait(lock);
             continue;
         }
-        const auto first = waiting_.begin();
-        const std::int64_t wait = first->first - NowMs();
-        if (wait > 0) {
-            changed_.wait_for(lock, std::chrono::milliseconds(wait));
+        if (next->first > now) {
+            changed_.wait_for(lock, std::chrono::milliseconds(next->first - now));
             continue;
         }
-        Delivery delivery = std::move(first->second);
-        waiting_.erase(first);
+        Delivery delivery = std::move(next->second);
+        waiting_.erase(next);
+        const std::string key = delivery.destinationKey;
+        ++busy_[key];
         const std::shared_ptr<const Destinations> destinations = destinations_;
         lock.unlock();
         try {
             Attempt(delivery, destinations);
         } catch (const std::exception&) {
-            // The store could not be read or written: the delivery waits
-            // and tries again, as after a failed attempt.
-            lock.lock();
+            // The note could not be read: nothing was sent, and the
+            // delivery tries again in a while.
+            std::lock_guard relock(mutex_);
             waiting_.emplace(NowMs() + kFirstRetry.count(), std::move(delivery));
-            continue;
         }
         lock.lock();
+        if (--busy_[key] == 0) busy_.erase(key);
+        changed_.notify_one();
     }
 }
 
@@ -150,13 +187,7 @@ void DeliveryQueue::Attempt(Delivery delivery,
             delivery.nextAttemptMs = next;
         }
     }
-    ledger_.Save(delivery);
-    if (delivery.state != Delivery::State::Queued) return;
-    {
-        std::lock_guard lock(mutex_);
-        waiting_.emplace(*delivery.nextAttemptMs, std::move(delivery));
-    }
-    changed_.notify_one();
+    Record(std::move(delivery));
 }
 
 }  // namespace pushnote::inbox

@@ -64,6 +64,7 @@ public:
     // A waiting delivery whose destination is gone fails when it is due.
     void ReplaceDestinations(std::vector<NamedDestination> destinations);
 
+    static constexpr int kWorkersPerDestination = 2;
     static constexpr std::chrono::milliseconds kFirstRetry{1000};
     static constexpr std::chrono::milliseconds kLongestRetry{10 * 60 * 1000};
     // How long after its attempt-th failed attempt a delivery is tried again.
@@ -75,6 +76,8 @@ private:
     using Destinations = std::vector<NamedDestination>;
     void Attempt(Delivery delivery, const std::shared_ptr<const Destinations>& destinations);
     void Fail(Delivery delivery, std::string why);
+    // Saves what became of a delivery and keeps it waiting while queued.
+    void Record(Delivery delivery);
     static const Destination* Find(const Destinations& destinations, const std::string& key);
 
     std::shared_ptr<const Destinations> destinations_;
@@ -83,6 +86,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::multimap<std::int64_t, Delivery> waiting_;  // by when it is due
+    std::map<std::string, int> busy_;                // attempts under way by destination key
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

@@ -17,23 +17,6 @@ std::string Dump(const nlohmann::ordered_json& value) {
     return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-std::string PercentEncode(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : text) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~') {
-            out += c;
-        } else {
-            auto byte = static_cast<unsigned char>(c);
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        }
-    }
-    return out;
-}
-
 // At most `characters` characters of UTF-8.
 std::string_view FirstCharacters(std::string_view text, std::size_t characters) {
     std::size_t at = 0;
@@ -56,8 +39,10 @@ public:
         request.url = url_;
         request.user = parts_.user;
         request.password = parts_.password;
-        request.secrets = {parts_.path};
+        request.secrets = {parts_.path, LastSegment(parts_.path)};
         for (const auto& [key, value] : parts_.query) request.secrets.push_back(value);
+        // A user without a password is most often the receiver's key.
+        if (!parts_.hasPassword) request.secrets.push_back(parts_.user);
         request.headers.push_back("X-PushNote-Delivery: " + std::string(note.deliveryId));
         std::string body;
         std::string name;
@@ -145,10 +130,12 @@ DestinationParse MakeJsonDestination(std::string_view, const UrlParts& given) {
     url += path;
     if (!passedQuery.empty()) url += '?' + passedQuery;
     std::string display = parts.scheme + "://";
-    if (parts.hasUser) display += parts.rawUser + (parts.hasPassword ? ":***@" : "@");
+    if (parts.hasUser) display += parts.hasPassword ? parts.rawUser + ":***@" : "***@";
     display += hostPort;
-    // A webhook's secret is most often its last path segment.
-    display += path == "/" ? path : path.substr(0, path.find_last_of('/') + 1) + "***";
+    // A webhook's secret is most often its last path segment, with or without a '/' after it.
+    const std::string secret = LastSegment(path);
+    const std::size_t at = path.rfind(secret);
+    display += secret.empty() ? path : path.substr(0, at) + "***" + path.substr(at + secret.size());
     if (!shownQuery.empty()) display += '?' + shownQuery;
     return {std::make_unique<JsonDestination>(std::move(url), std::move(display), shape,
                                               std::move(parts)),

@@ -45,7 +45,7 @@ public:
         } else {
             request.bearer = parts_.user;
         }
-        request.secrets = {parts_.path};
+        request.secrets = {parts_.path, LastSegment(parts_.path)};
         request.headers.push_back("X-PushNote-Delivery: " + std::string(note.deliveryId));
         if (!note.link.empty()) request.headers.push_back("Click: " + std::string(note.link));
         if (note.image.empty()) {

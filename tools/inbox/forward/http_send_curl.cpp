@@ -8,6 +8,8 @@
 #include "curl_handle.h"
 
 #include "http_send.h"
+#include "text_encoding.h"
+#include "url_parts.h"
 
 namespace pushnote::inbox {
 namespace {
@@ -55,6 +57,21 @@ std::optional<std::chrono::seconds> RetryAfter(CURL* easy) {
         seconds = static_cast<long>(when - std::time(nullptr));
     }
     return std::chrono::seconds(std::clamp(seconds, 0L, kMaxRetryAfterSeconds));
+}
+
+// Each secret as a receiver may echo it: as sent, percent-encoded, and the
+// basic credentials as their header carried them.
+std::vector<std::string> EchoesOfSecrets(const HttpRequest& request) {
+    std::vector<std::string> secrets = request.secrets;
+    secrets.push_back(request.password);
+    secrets.push_back(request.bearer);
+    if (!request.user.empty()) secrets.push_back(Base64(request.user + ":" + request.password));
+    const std::size_t given = secrets.size();
+    for (std::size_t i = 0; i < given; ++i) secrets.push_back(PercentEncode(secrets[i]));
+    // The longest first, so that a shorter secret inside a longer one leaves no part of it.
+    std::sort(secrets.begin(), secrets.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    return secrets;
 }
 
 SendResult Result(SendResult::Outcome outcome, std::string answer,
@@ -141,9 +158,7 @@ SendResult SendHttp(const HttpRequest& request, const SendSettings& settings) {
     const CURLcode code = curl_easy_perform(e);
     long status = 0;
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
-    std::vector<std::string> secrets = request.secrets;
-    secrets.push_back(request.password);
-    secrets.push_back(request.bearer);
+    const std::vector<std::string> secrets = EchoesOfSecrets(request);
     if (status == 0 || (code != CURLE_OK && code != CURLE_WRITE_ERROR)) {
         std::string detail = curlError[0] ? curlError : curl_easy_strerror(code);
         return Result(Outcome::Retry, detail, secrets);

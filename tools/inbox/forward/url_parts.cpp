@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string_view>
 
 namespace pushnote::inbox {
 namespace {
@@ -61,6 +62,27 @@ std::optional<std::string> PercentDecode(std::string_view text) {
 }
 
 }  // namespace
+
+std::string PercentEncode(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+std::string LastSegment(std::string_view path) {
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    return std::string(path.substr(path.find_last_of('/') + 1));
+}
 
 bool IsSafeHost(std::string_view host) {
     if (host.empty() || host.size() > 253) return false;

@@ -32,6 +32,11 @@ struct UrlSplit {
 
 UrlSplit SplitUrl(std::string_view url);
 
+// Every byte but letters, digits and "-._~" as %XX.
+std::string PercentEncode(std::string_view text);
+// A path's last segment that is not empty: "/a/b/" gives "b".
+std::string LastSegment(std::string_view path);
+
 // A host name or IPv4 address of letters, digits, dots and hyphens.
 bool IsSafeHost(std::string_view host);
 // The host as it goes into a URL: an IPv6 address in brackets.
