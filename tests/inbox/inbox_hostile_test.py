@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """pushnote-inbox under hostile clients, over real TLS on loopback: bodies
-refused from their head, over-long chunked bodies stopped, slow heads and
+refused from their head, over-long chunked bodies and chunk-size lines
+stopped, a GET's body never taken for a request, slow heads and
 many event streams that leave a note its answer, and slow heads dropped.
     inbox_hostile_test.py INBOX PORT WORK_DIR
 """
@@ -150,6 +151,39 @@ try:
         expect_status("endless chunked body", status, answer, 413, b"larger than the limit")
         if sent > (8 << 20):
             fail(f"the inbox read {sent} bytes of a body over its limit before answering")
+
+    # A chunk-size line that never ends: the request ends soon past the limit.
+    with connect() as tls:
+        tls.sendall(notify_head(TOKEN, "Transfer-Encoding: chunked") + b"1;")
+        sent, ended = 0, b""
+        while sent < (64 << 20) and not ended:
+            try:
+                tls.sendall(b"a" * 65536)
+            except OSError:
+                break
+            sent += 65536
+            ended = answer_started(tls)
+        print(f"a chunk-size line stopped after {sent} bytes sent")
+        if not ended:
+            fail(f"the inbox still read a chunk-size line after {sent} bytes")
+
+    # A body on a GET would be read as the next request: refused, and the
+    # connection closed before the request inside it is answered.
+    with connect() as tls:
+        tls.settimeout(5)
+        inner = head(["GET /api/notes HTTP/1.1", "Host: localhost"])
+        tls.sendall(head(["GET /api/health HTTP/1.1", "Host: localhost",
+                          f"Content-Length: {len(inner)}"]) + inner)
+        status, answer = read_answer(tls)
+        expect_status("a GET with a body", status, answer, 400, b"takes no body")
+        rest = b""
+        try:
+            while piece := tls.recv(4096):
+                rest += piece
+        except OSError:
+            pass
+        if b"HTTP/1.1" in rest:
+            fail(f"the request inside a GET's body was answered: {rest[:200]!r}")
 
     # 64 half-sent heads and 40 event streams, then a note, each group from
     # addresses of its own, within their caps.

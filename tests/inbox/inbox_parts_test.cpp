@@ -124,12 +124,18 @@ TEST_P(ImageHeader, TellsTypeAndSizeByTheBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ImageHeader,
-    testing::Values(ImageCase{"png", kPng40x30, "image/png", 40, 30},
-                    ImageCase{"jpeg", kJpeg64x48, "image/jpeg", 64, 48},
-                    ImageCase{"gif", "GIF89a\x08\x00\x08\x00", nullptr, 0, 0},
-                    ImageCase{"png_cut_short", kPng40x30.substr(0, 20), nullptr, 0, 0},
-                    ImageCase{"jpeg_without_frame", kJpeg64x48.substr(0, 8), nullptr, 0, 0},
-                    ImageCase{"empty", "", nullptr, 0, 0}),
+    testing::Values(
+        ImageCase{"png", kPng40x30, "image/png", 40, 30},
+        ImageCase{"jpeg", kJpeg64x48, "image/jpeg", 64, 48},
+        ImageCase{"gif", "GIF89a\x08\x00\x08\x00", nullptr, 0, 0},
+        ImageCase{"png_cut_short", kPng40x30.substr(0, 20), nullptr, 0, 0},
+        ImageCase{"png_width_past_31_bits",
+                  std::string(kPng40x30).replace(16, 4, "\xFF\xFF\xFF\xFF"), nullptr, 0, 0},
+        ImageCase{"png_no_height", std::string(kPng40x30).replace(23, 1, 1, '\0'), nullptr, 0, 0},
+        ImageCase{"png_header_of_another_length", std::string(kPng40x30).replace(11, 1, 1, '\x0E'),
+                  nullptr, 0, 0},
+        ImageCase{"jpeg_without_frame", kJpeg64x48.substr(0, 8), nullptr, 0, 0},
+        ImageCase{"empty", "", nullptr, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ChaosCase {
@@ -200,6 +206,16 @@ TEST(EventHub, TellsAListenerFarBehindToReload) {
     EXPECT_EQ(listener, hub.Newest());
 }
 
+TEST(EventHub, KeepsNoMoreThanItsBytesForThoseBehind) {
+    EventHub hub;
+    std::uint64_t listener = hub.Newest();
+    const std::string large(1536 * 1024, 'x');
+    for (int i = 0; i < 3; ++i) hub.Publish(large);
+    EXPECT_EQ(hub.After(listener, 1ms), "event: reload\ndata: {}\n\n");
+    hub.Publish(large);
+    EXPECT_EQ(hub.After(listener, 1ms), large);
+}
+
 struct HostCase {
     const char* host;
     bool loopback;
@@ -239,6 +255,16 @@ TEST(ClientSlots, CapEachAddressButTheProxyAndTheTotal) {
     EXPECT_FALSE(slots.Take("a"));
     slots.Give("a");
     EXPECT_TRUE(slots.Take("a"));
+}
+
+TEST(ClientSlots, CountAnIpv6ClientByItsSlash64) {
+    ClientSlots slots(10, 2, "");
+    EXPECT_TRUE(slots.Take("2001:db8::1"));
+    EXPECT_TRUE(slots.Take("2001:db8::2"));
+    EXPECT_FALSE(slots.Take("2001:db8::3"));
+    EXPECT_TRUE(slots.Take("2001:db8:0:1::1"));
+    slots.Give("2001:db8::2");
+    EXPECT_TRUE(slots.Take("2001:db8::3"));
 }
 
 TEST(AddressBlock, IsAnIpv4AddressOrAnIpv6Slash64) {

@@ -20,6 +20,7 @@ public:
     void Give(const std::string& address);
 
 private:
+    std::string ClientOf(const std::string& address) const;
     const std::size_t total_;
     const std::size_t perClient_;
     const std::string trustedProxy_;

@@ -109,6 +109,7 @@ bool Connection::AwaitRequest() {
 void Connection::HeadRead() {
     phase_ = Phase::kBody;
     bodyBytesThisPeriod_ = 0;
+    bodyBytes_ = 0;
     bodyDeadline_ = Clock::now() + limits_.bodyPeriod;
 }
 
@@ -116,13 +117,15 @@ Connection::Clock::time_point Connection::ReadDeadline() const {
     return phase_ == Phase::kHead ? headDeadline_ : bodyDeadline_;
 }
 
-// A head past its size fails; a body that brought its bytes for this
-// period gets another period.
+// A head or a body past its size fails; a body that brought its bytes for
+// this period gets another period.
 bool Connection::WithinBudget(std::size_t count) {
     if (phase_ == Phase::kHead) {
         headBytes_ += count;
         return headBytes_ <= limits_.headBytes;
     }
+    bodyBytes_ += count;
+    if (bodyBytes_ > limits_.bodyBytes) return false;
     bodyBytesThisPeriod_ += count;
     if (bodyBytesThisPeriod_ >= limits_.bodyBytesPerPeriod) {
         bodyBytesThisPeriod_ = 0;

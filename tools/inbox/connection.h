@@ -63,6 +63,7 @@ private:
     Clock::time_point bodyDeadline_;
     std::size_t headBytes_ = 0;
     std::size_t bodyBytesThisPeriod_ = 0;
+    std::uint64_t bodyBytes_ = 0;
     bool closeAfterAnswer_ = false;
     char buffer_[4096];
     std::size_t buffered_ = 0;

@@ -16,6 +16,9 @@ struct ConnectionLimits {
     // The body must bring this many more bytes within each period.
     std::chrono::seconds bodyPeriod{10};
     std::size_t bodyBytesPerPeriod = 64 * 1024;
+    // A request's body as it comes over the wire, a chunked body's framing
+    // included: an endless chunk-size line must end too.
+    std::uint64_t bodyBytes = UINT64_MAX;
     // An answer's bytes must leave within this.
     std::chrono::seconds writeStall{10};
     // How long an idle keep-alive connection waits for its next request.

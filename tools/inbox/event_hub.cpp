@@ -5,8 +5,12 @@ namespace pushnote::inbox {
 void EventHub::Publish(std::string event) {
     {
         std::lock_guard lock(mutex_);
+        keptBytes_ += event.size();
         events_.push_back(std::move(event));
-        if (events_.size() > kKept) events_.pop_front();
+        while (events_.size() > 1 && (events_.size() > kKept || keptBytes_ > kKeptBytes)) {
+            keptBytes_ -= events_.front().size();
+            events_.pop_front();
+        }
         ++newest_;
     }
     published_.notify_all();

@@ -30,11 +30,15 @@ public:
     static constexpr std::size_t kMaxListeners = 32;
 
 private:
+    // The events kept, by number and by bytes: a note's event may be large,
+    // and a listener behind is sent the kept ones in one piece.
     static constexpr std::size_t kKept = 512;
+    static constexpr std::size_t kKeptBytes = 4 * 1024 * 1024;
 
     mutable std::mutex mutex_;
     std::condition_variable published_;
     std::deque<std::string> events_;
+    std::size_t keptBytes_ = 0;
     std::uint64_t newest_ = 0;
     std::size_t listeners_ = 0;
 };

@@ -17,9 +17,14 @@ std::uint32_t BigEndian(std::string_view bytes, std::size_t at, std::size_t size
 
 std::optional<ImageInfo> InspectPng(std::string_view bytes) {
     // The IHDR chunk comes first: length, "IHDR", width, height.
-    if (bytes.size() < 24 || bytes.substr(12, 4) != "IHDR") return std::nullopt;
-    return ImageInfo{"image/png", static_cast<int>(BigEndian(bytes, 16, 4)),
-                     static_cast<int>(BigEndian(bytes, 20, 4))};
+    if (bytes.size() < 24 || BigEndian(bytes, 8, 4) != 13 || bytes.substr(12, 4) != "IHDR") {
+        return std::nullopt;
+    }
+    const std::uint32_t width = BigEndian(bytes, 16, 4);
+    const std::uint32_t height = BigEndian(bytes, 20, 4);
+    // Each from 1 to 2^31 - 1, as the format allows.
+    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return std::nullopt;
+    return ImageInfo{"image/png", static_cast<int>(width), static_cast<int>(height)};
 }
 
 bool IsStartOfFrame(unsigned char marker) {

@@ -248,12 +248,15 @@ void Reload(InboxServer& server, const Options& options, ForwardRoutes& routes,
     // What the last run left queued; one whose destination is gone fails.
     queue.Add(store.QueuedDeliveries());
 
-    const ConnectionLimits limits;
+    ConnectionLimits limits;
+    // A chunked note's framing is small beside its data: a little over the largest note.
+    const std::uint64_t largestBody = LargestNoteBody(options.maxImageBytes);
+    limits.bodyBytes = largestBody + largestBody / 8 + 64 * 1024;
     InboxServer server(options.http ? std::string() : options.service.cert, options.service.key,
                        limits, options.trustedProxy);
     // The notify route's own limit; the guards hold every other route to
     // kApiBodyBytes before the server reads a byte of its body.
-    server.set_payload_max_length(LargestNoteBody(options.maxImageBytes));
+    server.set_payload_max_length(largestBody);
     // What the answers' Keep-Alive header tells; InboxServer keeps to it.
     server.set_keep_alive_timeout(limits.idle.count());
     server.set_keep_alive_max_count(100000);

@@ -53,6 +53,10 @@ std::optional<std::pair<int, std::string>> RefuseUnboundedBody(const Request& re
         return std::pair{413, "the body is larger than the limit of " +
                                   std::to_string(kApiBodyBytes) + " bytes"};
     }
+    // The server reads no body of a GET: its bytes would be taken for the next request.
+    if (length > 0 && !bodyExpected && request.method != "DELETE") {
+        return std::pair{400, request.method + " takes no body"};
+    }
     return std::nullopt;
 }
 
