@@ -138,6 +138,9 @@ expect "multipart without message" 400 'missing message' \
 expect "malformed multipart" 400 'malformed multipart body' \
     "${good[@]}" -H 'Content-Type: multipart/form-data; boundary=xyz' --data-binary 'garbage' \
     "$notify"
+expect "thousands of empty parts" 400 'more than 16 parts' \
+    "${good[@]}" -H 'Content-Type: multipart/form-data; boundary=a' \
+    --data-binary "$(printf -- '--a\r\n\r\n\r\n%.0s' {1..5000})--a--" "$notify"
 expect "unknown content type" 400 'unsupported content type' \
     "${good[@]}" -H 'Content-Type: text/plain' --data-binary 'message=hi' "$notify"
 expect "GIF image" 400 'neither a JPEG nor a PNG' \

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 namespace pushnote::request_reading {
 namespace {
@@ -59,6 +60,9 @@ void ReadPartHeaders(std::string_view block, Part& part) {
 
 }  // namespace
 
+// A note has two parts; a body of thousands of empty ones is no note.
+constexpr std::size_t kMostParts = 16;
+
 MultipartBody ParseMultipart(std::string_view contentType, std::string_view body) {
     MultipartBody result;
     const std::string boundary = Parameter(contentType, "boundary");
@@ -89,6 +93,11 @@ MultipartBody ParseMultipart(std::string_view contentType, std::string_view body
                                            : body.find(separator, headersEnd + 4);
         if (contentEnd == std::string_view::npos) {
             result.error = "part without an end";
+            return result;
+        }
+        if (result.parts.size() == kMostParts) {
+            result.error = "more than " + std::to_string(kMostParts) + " parts";
+            result.parts.clear();
             return result;
         }
         Part part;
